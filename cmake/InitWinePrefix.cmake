@@ -1,0 +1,12 @@
+# Creates the wine prefix the Windows tests run in (once; later runs reuse it).
+if(EXISTS ${PREFIX}/system.reg)
+  return()
+endif()
+set(ENV{WINEPREFIX} ${PREFIX})
+set(ENV{WINEDEBUG} -all)
+set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+execute_process(COMMAND /usr/lib/wine/wine64 wineboot --init RESULT_VARIABLE rc)
+execute_process(COMMAND wineserver -w)
+if(NOT EXISTS ${PREFIX}/system.reg)
+  message(FATAL_ERROR "wine prefix ${PREFIX} could not be created (${rc})")
+endif()
