@@ -2,8 +2,10 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(ZU_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZU_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${ZU_MINGW_PREFIX}-g++)
+# The posix thread model gives GoogleTest its std::mutex; the module itself
+# takes its locks from the platform layer and links winpthread statically.
+set(CMAKE_C_COMPILER ${ZU_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZU_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZU_MINGW_PREFIX}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${ZU_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

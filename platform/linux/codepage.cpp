@@ -40,16 +40,12 @@ int AnsiToWide(const char* src, int srcLen, WCHAR* dst, int dstCapacity) {
 int WideToAnsi(const WCHAR* src, int srcLen, char* dst, int dstCapacity) {
     if (!src || dstCapacity < 0) return 0;
     size_t n = srcLen < 0 ? WideLength(src) + 1 : static_cast<size_t>(srcLen);
-    // A surrogate pair is one character and becomes one '?'.
+    // Each unit converts on its own: both halves of a surrogate pair become '?'.
     size_t out = 0;
     for (size_t i = 0; i < n; ++i) {
-        const auto c = static_cast<char16_t>(src[i]);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && static_cast<char16_t>(src[i + 1]) >= 0xDC00 &&
-            static_cast<char16_t>(src[i + 1]) <= 0xDFFF)
-            ++i;
         if (dstCapacity > 0) {
             if (!dst || out >= static_cast<size_t>(dstCapacity)) return 0;
-            dst[out] = (c >= 0xD800 && c <= 0xDFFF) ? '?' : WideToByte(c);
+            dst[out] = WideToByte(static_cast<char16_t>(src[i]));
         }
         ++out;
     }
