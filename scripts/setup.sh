@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what building and testing zuinstr needs on a fresh Debian machine,
+# and nothing when it is all there already.
+#   scripts/setup.sh          everything (Linux build, Windows cross build, wine, test tools)
+#   scripts/setup.sh --linux  only what the Linux build and its tools need
+set -euo pipefail
+
+linux_packages=(cmake ninja-build g++ python3 libgtest-dev googletest libssl3 libsndfile1-dev
+                libgig-dev gigtools fluidsynth timgm6mb-soundfont sox)
+windows_packages=(g++-mingw-w64-x86-64 wine wine64)
+
+wanted=("${linux_packages[@]}")
+if [[ "${1:-}" != "--linux" ]]; then
+  wanted+=("${windows_packages[@]}")
+fi
+
+missing=()
+for p in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if (( ${#missing[@]} )); then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,81 @@
+#include "cli.h"
+
+#include <cstdio>
+
+namespace zutool {
+
+int RunFormats(const Args& args);
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"formats", "list the instrument formats the module serves",
+         "zuinstr formats [--json] [--module PATH]\n"
+         "  Loads the module and prints each format class it serves: class identifier,\n"
+         "  name and capabilities (read, render), as the module's plug-in information\n"
+         "  object reports them.\n"
+         "  --json          one JSON object instead of a table\n"
+         "  --module PATH   the module to load (default: beside this program)\n",
+         {"--module"}, &RunFormats},
+    };
+    return commands;
+}
+
+std::string GuidText(const GUID& g) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3],
+                  g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    return buf;
+}
+
+std::string Utf8(const WCHAR* text) {
+    std::string out;
+    if (!text) return out;
+    for (size_t i = 0; text[i]; ++i) {
+        uint32_t c = static_cast<uint16_t>(text[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint16_t>(text[i + 1]) - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace zutool
