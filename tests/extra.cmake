@@ -43,3 +43,13 @@ if(WIN32)
   set_tests_properties(com_activation PROPERTIES ENVIRONMENT "${ZU_TEST_ENV}" FIXTURES_REQUIRED wine)
   set_tests_properties(abi_host PROPERTIES FIXTURES_REQUIRED wine)
 endif()
+
+# The host tool finds the module beside itself and lists the three formats.
+if(TARGET zuinstr_tool)
+  add_test(NAME tool_formats COMMAND zuinstr_tool formats --json)
+  set_tests_properties(tool_formats PROPERTIES ENVIRONMENT "${ZU_TEST_ENV}"
+    PASS_REGULAR_EXPRESSION "Gig Instrument.*DLS Instrument.*SoundFont 2 Instrument")
+  if(WIN32)
+    set_tests_properties(tool_formats PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endif()
