@@ -163,6 +163,37 @@ struct StringResourceTable {
 };
 constexpr const char* kLanguageModuleTableSymbol = "ZuLanguageModuleStrings";
 
+// ---- Host memory handed over as a memory token, mapped for writing ----
+struct TokenTarget {
+    uint64_t mappingHandle = 0;  // kind 1: the owner's mapping handle (Linux: descriptor number)
+    uint64_t baseAddress = 0;    // the owner's base address
+    uint32_t size = 0;
+    uint32_t offset = 0;
+    uint32_t kind = 0;  // 0 process memory, 1 file mapping
+    uint32_t ownerProcessId = 0;
+};
+
+// In the owner's own process the data pointer is base + offset. In another
+// process a kind-1 mapping is duplicated and mapped; kind 0 gets a zero-filled
+// local buffer that the destructor writes back into the owner's memory.
+class TokenWriteMapping {
+public:
+    explicit TokenWriteMapping(const TokenTarget& target);
+    ~TokenWriteMapping();
+    TokenWriteMapping(const TokenWriteMapping&) = delete;
+    TokenWriteMapping& operator=(const TokenWriteMapping&) = delete;
+    uint8_t* data() const { return data_; }  // null when the token could not be mapped
+    uint32_t size() const { return target_.size; }
+
+private:
+    TokenTarget target_;
+    uint8_t* data_ = nullptr;
+    void* view_ = nullptr;
+    size_t viewBytes_ = 0;
+    void* duplicate_ = nullptr;
+    uint8_t* local_ = nullptr;
+};
+
 // ---- The process's default window layout (right-to-left languages) ----
 void SetDefaultLayoutRightToLeft(bool rtl);
 bool DefaultLayoutRightToLeft();
