@@ -23,7 +23,7 @@ struct IZuUnsharedFIOPluginInfo : public IUnknown {
 
 struct _ZUFILESTREAMFORMATINFOv2;  // the 184-byte stream format record (zuinstr_audio.h)
 struct tagZUTEMPLATExV2;           // the render template record (zuinstr_template.h)
-struct ZuSubStreamInfo;            // one wave's (or the whole pool's) description (zuinstr_instrument.h)
+struct InstrumentWaveEntry;        // one wave's (or the whole pool's) description (zuinstr_instrument.h)
 struct IZuReadFileClass;
 struct IZuRenderFileClass;
 struct IZuReadFile;
@@ -156,7 +156,7 @@ struct IZuContainerFile : public IUnknown {
     virtual HRESULT ZU_STDCALL GetContainerFlags(ULONG* flags) = 0;                  // 6
     virtual HRESULT ZU_STDCALL GetSubStreamCount(ULONG* count) = 0;                  // 7: the number of waves
     // 8: flags bit 0 describes the aggregated pool instead of one wave.
-    virtual HRESULT ZU_STDCALL GetSubStreamInfo(ULONG index, ZuSubStreamInfo* info, ULONG flags) = 0;
+    virtual HRESULT ZU_STDCALL GetSubStreamInfo(ULONG index, InstrumentWaveEntry* info, ULONG flags) = 0;
 };
 
 struct IZuReadStream : public IUnknown {
