@@ -2,6 +2,7 @@
 // small header, optionally owning its items and optionally thread-safe.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "platform/platform.h"
@@ -18,6 +19,12 @@ bool IsList(const tZULIST* list) { return list && list->signature == ZULIST_SIGN
 bool OwnsItems(const tZULIST* list) { return (list->options & ZULIST_OPT_HEAPITEMS) != 0; }
 CriticalSection* LockOf(tZULIST* list) { return reinterpret_cast<CriticalSection*>(list->lock); }
 
+// A list that is neither shared nor locked belongs to the thread that made it.
+bool ThreadAllowed(const tZULIST* list) {
+    return (list->options & (ZULIST_OPT_ANYTHREAD | ZULIST_OPT_THREADSAFE)) ||
+           list->ownerThread == zu::platform::CurrentThreadId();
+}
+
 // Holds the list's lock for thread-safe lists and checks the owner thread of
 // lists that may not be shared.
 class ListScope {
@@ -31,10 +38,7 @@ public:
     ~ListScope() {
         if (locked_) LockOf(list_)->Leave();
     }
-    bool ThreadAllowed() const {
-        return (list_->options & (ZULIST_OPT_ANYTHREAD | ZULIST_OPT_THREADSAFE)) ||
-               list_->ownerThread == zu::platform::CurrentThreadId();
-    }
+    bool ThreadAllowed() const { return ::ThreadAllowed(list_); }
 
 private:
     tZULIST* list_;
@@ -83,10 +87,28 @@ HRESULT Shrink(tZULIST* list) {
     return S_OK;
 }
 
+// True when the bytes at source overlap the list's slot array.
+bool SourceInSlots(const tZULIST* list, const void* source, int32_t n) {
+    const auto begin = reinterpret_cast<uintptr_t>(list->items);
+    const auto end = begin + static_cast<size_t>(list->allocated) * list->itemSize;
+    const auto src = reinterpret_cast<uintptr_t>(source);
+    return src < end && src + static_cast<size_t>(n) * list->itemSize > begin;
+}
+
 // Inserts n slots before index, copied from source or, for a null source, the
 // pending item.
 HRESULT InsertSlots(tZULIST* list, int32_t index, const void* source, int32_t n) {
     if (index < 0 || index > list->count) index = list->count;
+    // Slots copied from the list itself would be freed by a growth or shifted
+    // by the move below, so they are taken aside first.
+    std::unique_ptr<void, decltype(&std::free)> aside(nullptr, &std::free);
+    if (source && SourceInSlots(list, source, n)) {
+        const size_t bytes = static_cast<size_t>(n) * list->itemSize;
+        aside.reset(std::malloc(bytes));
+        if (!aside) return E_OUTOFMEMORY;
+        std::memcpy(aside.get(), source, bytes);
+        source = aside.get();
+    }
     if (static_cast<int64_t>(list->count) + n > list->allocated) {
         const HRESULT hr = Grow(list, n);
         if (FAILED(hr)) return hr;
@@ -118,6 +140,8 @@ ZU_EXPORT_C HRESULT ZuList_CreateExZ(tZULIST** outList, size_t itemSize, int32_t
         *outList = nullptr;
     }
     if ((options & ZULIST_OPT_HEAPITEMS) && (options & ZULIST_OPT_FIXEDSIZE)) return E_FAIL;
+    // A zero-sized slot could hold nothing, and a slot beyond 2 GB could not be
+    // counted in the 32-bit sizes of the list's callers: both are refused.
     if ((options & ZULIST_OPT_FIXEDSIZE) && (itemSize == 0 || itemSize > 0x7FFFFFFF)) return E_FAIL;
 
     tZULIST* list = inPlace ? *outList : static_cast<tZULIST*>(std::calloc(1, sizeof(tZULIST)));
@@ -133,8 +157,11 @@ ZU_EXPORT_C HRESULT ZuList_CreateExZ(tZULIST** outList, size_t itemSize, int32_t
     if (initial < 4) initial = 4;
     list->growBy = grow;
     const int64_t allocated = ((static_cast<int64_t>(initial) + grow - 1) / grow) * grow;
-    list->allocated = static_cast<int32_t>(allocated);
-    list->items = zu::platform::GlobalAllocZeroed(static_cast<size_t>(allocated) * list->itemSize);
+    // Rounding a huge initial count up to whole steps can pass the 32-bit slot
+    // count; such a capacity cannot be had, so it counts as out of memory.
+    list->allocated = allocated > INT32_MAX ? 0 : static_cast<int32_t>(allocated);
+    list->items = list->allocated ? zu::platform::GlobalAllocZeroed(static_cast<size_t>(allocated) * list->itemSize)
+                                  : nullptr;
     if (!list->items) {
         list->signature = 0;
         list->allocated = 0;
@@ -150,7 +177,6 @@ ZU_EXPORT_C HRESULT ZuList_CreateExZ(tZULIST** outList, size_t itemSize, int32_t
             list->heap = zu::platform::PrivateHeapCreate(4096);
             if (!list->heap) {
                 ZuList_Destroy(list);
-                if (inPlace) return E_OUTOFMEMORY;
                 return E_OUTOFMEMORY;
             }
         }
@@ -165,7 +191,7 @@ ZU_EXPORT_C HRESULT ZuList_InsertList(tZULIST* list, int32_t index, const void* 
     if (!scope.ThreadAllowed()) return E_FAIL;
     if (OwnsItems(list)) {
         // The list owns its item pointers: only hand-overs and the pending item.
-        if (source && n < 0) return InsertSlots(list, index, source, -n);
+        if (source && n < 0 && n != INT32_MIN) return InsertSlots(list, index, source, -n);
         if (!source && n == -1 && list->pendingItem) return InsertSlots(list, index, nullptr, 1);
         return E_FAIL;
     }
@@ -231,7 +257,7 @@ ZU_EXPORT_C HRESULT ZuList_DeleteList(tZULIST* list, int32_t index, int32_t n, B
 
 ZU_EXPORT_C HRESULT ZuList_Destroy(tZULIST* list) {
     if (!list) return S_OK;
-    if (!IsList(list)) return E_FAIL;
+    if (!IsList(list) || !ThreadAllowed(list)) return E_FAIL;
     const bool threadSafe = (list->options & ZULIST_OPT_THREADSAFE) != 0;
     if (threadSafe) LockOf(list)->Enter();
     if (OwnsItems(list) && list->items) {
