@@ -89,6 +89,8 @@ bool FileWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* do
 // Signed 32-bit distance; returns the new position or kInvalidPosition.
 uint32_t FileSeek(FileHandle file, int32_t distance, SeekOrigin origin);
 bool FileTruncateAtPosition(FileHandle file);  // end of file = current position
+// 64-bit absolute positioning, for sample data addressed by 64-bit offsets.
+bool FileSetPosition(FileHandle file, uint64_t position);
 bool FileSize(FileHandle file, uint64_t* size);
 bool FileDelete(const WCHAR* path);
 uint32_t LastError();

@@ -221,6 +221,12 @@ uint32_t FileSeek(FileHandle h, int32_t distance, SeekOrigin origin) {
     return static_cast<uint32_t>(target);
 }
 
+bool FileSetPosition(FileHandle h, uint64_t position) {
+    LinuxFile* file = AsFile(h);
+    if (!file || position > static_cast<uint64_t>(INT64_MAX)) return false;
+    return ::lseek(file->fd, static_cast<off_t>(position), SEEK_SET) >= 0;
+}
+
 bool FileTruncateAtPosition(FileHandle h) {
     LinuxFile* file = AsFile(h);
     if (!file) return false;

@@ -54,6 +54,12 @@ uint32_t FileSeek(FileHandle file, int32_t distance, SeekOrigin origin) {
     return ::SetFilePointer(file, distance, nullptr, method);
 }
 
+bool FileSetPosition(FileHandle file, uint64_t position) {
+    LARGE_INTEGER li;
+    li.QuadPart = static_cast<LONGLONG>(position);
+    return file && position <= static_cast<uint64_t>(INT64_MAX) && ::SetFilePointerEx(file, li, nullptr, FILE_BEGIN);
+}
+
 bool FileTruncateAtPosition(FileHandle file) { return file && ::SetEndOfFile(file); }
 
 bool FileSize(FileHandle file, uint64_t* size) {

@@ -5,6 +5,9 @@
 namespace zutool {
 
 int RunFormats(const Args& args);
+int RunIdentify(const Args& args);
+int RunWaves(const Args& args);
+int RunExtract(const Args& args);
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -16,6 +19,20 @@ const std::vector<Command>& Commands() {
          "  --json          one JSON object instead of a table\n"
          "  --module PATH   the module to load (default: beside this program)\n",
          {"--module"}, &RunFormats},
+        {"identify", "tell which format class accepts a file",
+         "zuinstr identify FILE [--json] [--module PATH]\n"
+         "  Hands the file's first bytes to each format class of the module and prints\n"
+         "  the one that accepts it, or the module's message for the refusal.\n",
+         {"--module"}, &RunIdentify},
+        {"waves", "list the waves (samples) of an instrument",
+         "zuinstr waves FILE [--json] [--module PATH]\n"
+         "  Prints each wave of the instrument: index, name, format, frames, duration.\n",
+         {"--module"}, &RunWaves},
+        {"extract", "write the wave pool, or one wave, as a WAV file",
+         "zuinstr extract FILE [--wave N] -o OUT.wav [--quiet] [--module PATH]\n"
+         "  Without --wave: every wave joined end to end in the pool's format (the\n"
+         "  aggregated stream). With --wave N: wave N alone, in its own format.\n",
+         {"--module", "--wave", "-o", "--output"}, &RunExtract},
     };
     return commands;
 }
