@@ -15,6 +15,7 @@
 #include "plugin/instrument_kind.h"
 #include "riff/riff_handler.h"
 #include "zuinstr/zuinstr_instrument.h"
+#include "zuinstr/zuinstr_guids.h"
 #include "zuinstr/zuinstr_list.h"
 
 namespace zu {

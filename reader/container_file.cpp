@@ -72,7 +72,7 @@ void CDlsContainerFile::ComputeAggregateFormat() {
             aggregate_.nAvgBytesPerSec = aggregate_.nSamplesPerSec * aggregate_.nBlockAlign;
         }
     }
-    ZuAudio_InitWaveFormat(&aggregateRecord_.header, ZU_ENTRY_FORMAT_ROOM, &aggregate_);
+    ZuAudio_InitWaveFormat(&aggregateRecord_.format, ZU_ENTRY_FORMAT_ROOM, &aggregate_);
     for (uint32_t i = 0; i < count; ++i) {
         InstrumentWaveEntry* e = instrument_->Entry(i);
         const uint16_t align = e->format.blockAlign;

@@ -34,7 +34,7 @@ public:
     bool SamePath(const WCHAR* path) const;
     CRiffInstrument* instrument() const { return instrument_; }
     const WAVEFORMATEX& aggregateFormat() const { return aggregate_; }
-    const _zuwaveformat& aggregateRecord() const { return aggregateRecord_.header; }
+    const _zuwaveformat& aggregateRecord() const { return aggregateRecord_.format; }
     // The buffer a stream converts waves through; grown on demand, null when
     // memory runs out.
     uint8_t* ExpansionBuffer(size_t bytes);

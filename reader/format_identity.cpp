@@ -29,7 +29,7 @@ const FormatIdentity kIdentities[] = {
 
 }  // namespace
 
-const FormatIdentity& IdentityOf(InstrumentKind kind) { return kIdentities[kind <= kInstrumentSf2 ? kind : 0]; }
+const FormatIdentity& IdentityOf(InstrumentKind kind) { return kIdentities[kind <= kInstrumentSf2 ? static_cast<size_t>(kind) : 0u]; }
 
 HRESULT IdentifyInstrumentHeader(InstrumentKind kind, const uint8_t* header, size_t length) {
     if (!header || length < 12) return ZU_E_NO_RIFF_HEADER;

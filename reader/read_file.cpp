@@ -320,7 +320,7 @@ HRESULT CDlsReadFile::GetTemplate(tagZUTEMPLATExV2** out) {
     StoreLE32(source + 56, 200);
     StoreLE32(source + 60, 1);
     _zuwaveformatmax record{};
-    ZuAudio_InitWaveFormat(&record.header, 72, &wfx);
+    ZuAudio_InitWaveFormat(&record.format, 72, &wfx);
     std::memcpy(source + 72, &record, 72);
     *out = nullptr;
     return ZuFio_MakeTemplate(out, ZUTEMPLATE_FLAGS_DEFAULT, reinterpret_cast<const tagZUTEMPLATExV2*>(source), ZUTEMPLATE_PART_AUDIO, 0,

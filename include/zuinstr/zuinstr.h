@@ -8,6 +8,9 @@
 #include "zuinstr/zuinstr_types.h"
 #include "zuinstr/zuinstr_guids.h"
 #include "zuinstr/zuinstr_list.h"
+#include "zuinstr/zuinstr_audio.h"
+#include "zuinstr/zuinstr_template.h"
+#include "zuinstr/zuinstr_instrument.h"
 #include "zuinstr/zuinstr_interfaces.h"
 
 #endif

@@ -14,6 +14,7 @@
 #define ZU_LAYOUT_POOL_FIRST 0x1u      // "wvpl" starts at or before "ptbl"
 #define ZU_LAYOUT_EXTENSIONS 0x4u      // the file names GIG extension files ("xfil")
 #define ZU_LAYOUT_SDTA_FIRST 0x8u      // "sdta" starts at or before "pdta"
+#define ZU_LAYOUT_GATHERED 0x10u       // the header image holds instrument chunks gathered from after the pool
 
 #pragma pack(push, 1)
 // One wave (sample) of an instrument, as loaders make it and hosts exchange it.

@@ -184,6 +184,10 @@ struct IZuReadAudioStream : public IZuReadStream {
     virtual HRESULT ZU_STDCALL EndDirectAccess() = 0;                                       // 18
 };
 
+// Fills one stream format record by asking a stream for its format (type 1
+// audio, 8 a stream without format); clears the record first.
+ZU_EXPORT_C HRESULT ZuFio_FillStreamFormatInfo(IUnknown* stream, ULONG streamType, _ZUFILESTREAMFORMATINFOv2* record);
+
 // The module's exported entry points.
 ZU_EXPORT_C HRESULT ZU_STDCALL DllGetClassObject(const CLSID& classId, const IID& interfaceId, void** out);
 ZU_EXPORT_C HRESULT ZU_STDCALL DllCanUnloadNow();

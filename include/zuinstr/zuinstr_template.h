@@ -92,4 +92,42 @@ static_assert(offsetof(tagZUTEMPLATExV2, settingsId) == 456 && offsetof(tagZUTEM
 static_assert(offsetof(tagZUTEMPLATExV2, textChars) == 528 && offsetof(tagZUTEMPLATExV2, privateSize) == 532,
               "template size offsets");
 
+// Makes a template from source, or refills the block *ioTemplate already
+// holds when it has room for the texts and exactly the new private size:
+// flags from the argument; reserved8, formatIndex, templateId and the further
+// settings from source; the audio part with ZUTEMPLATE_PART_AUDIO, the video
+// part with ZUTEMPLATE_PART_VIDEO; classId and the private data when source has
+// private data, followed by extraPrivateBytes zero bytes. Null texts are empty.
+// A replaced block is freed (it may be source itself).
+// E_POINTER without ioTemplate or source, E_INVALIDARG for a source whose
+// sizes do not fit its cbSize, E_OUTOFMEMORY.
+ZU_EXPORT_C HRESULT ZuFio_MakeTemplate(tagZUTEMPLATExV2** ioTemplate, uint32_t flags, const tagZUTEMPLATExV2* source,
+                                       uint32_t parts, uint32_t extraPrivateBytes, const WCHAR* name,
+                                       const WCHAR* notes);
+
+// Sets *ioTarget to source. With ZUTEMPLATE_SET_COMPARE the result is 1 when
+// the target equalled the source before the call (both null, or equal cbSize
+// and the same block or the same bytes), else 0; without it the result is 0.
+// With ZUTEMPLATE_SET_COPY the target receives a copy of source (in place when
+// its block is at least as large, else in a new block; a null source frees the
+// target); without it the target takes over the source block itself.
+// E_POINTER without ioTarget, E_INVALIDARG for a source to copy that is not a
+// template, E_OUTOFMEMORY.
+ZU_EXPORT_C HRESULT ZuFio_SetTemplate(tagZUTEMPLATExV2** ioTarget, tagZUTEMPLATExV2* source, uint32_t mode);
+
+// Derives a name-based (version 3) identifier from an MD5 digest of the
+// template's audio part, video part, further settings and private data, and
+// with includeTexts of its non-empty name and notes. E_NOTIMPL when the
+// platform offers no MD5; E_POINTER, E_INVALIDARG for a malformed template.
+ZU_EXPORT_C HRESULT ZuFio_InitGUIDFromTemplateMD5DataHash(GUID* outId, const tagZUTEMPLATExV2* tmpl,
+                                                          BOOL includeTexts);
+
+// True for a template converted from the framework's first template version:
+// flags exactly ZUTEMPLATE_FLAGS_ADAPTED and the identifier ending in the
+// first version's fixed bytes.
+ZU_EXPORT_C BOOL ZuFio_IsUpliftedV1Template(const tagZUTEMPLATExV2* tmpl);
+
+// Frees a template the module made or copied. Null is accepted.
+ZU_EXPORT_C void ZuFio_FreeTemplate(tagZUTEMPLATExV2* tmpl);
+
 #endif
