@@ -56,5 +56,77 @@ if(TARGET zuinstr_tool)
     PASS_REGULAR_EXPRESSION "Gig Instrument.*DLS Instrument.*SoundFont 2 Instrument")
   if(WIN32)
     set_tests_properties(tool_formats PROPERTIES FIXTURES_REQUIRED wine)
+# Fixtures written by libgig (Linux only, and only when libgig is installed):
+# each kind and sample layout is generated through libgig, must be accepted by
+# the Debian dump tools, and is read back by the fixture reader, which checks
+# every sample byte and the instruments against the generator's manifest.
+if(NOT WIN32)
+  find_package(PkgConfig QUIET)
+  if(PKG_CONFIG_FOUND)
+    pkg_check_modules(LIBGIG QUIET gig)
+  endif()
+  find_program(ZU_DLSDUMP dlsdump)
+  find_program(ZU_GIGDUMP gigdump)
+  find_program(ZU_SF2DUMP sf2dump)
+
+  # The checker and the file writer use only the fixture code: no libgig, no module code.
+  add_executable(check_fixture ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/check_fixture.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/support/fixture_reader.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/fixture_builder.cpp)
+  add_executable(fixture_files ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/fixture_files.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/support/fixture_builder.cpp)
+  foreach(tool check_fixture fixture_files)
+    target_include_directories(${tool} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_options(${tool} PRIVATE ${ZU_WARNINGS})
+  endforeach()
+
+  if(ZU_DLSDUMP OR ZU_SF2DUMP)
+    add_test(NAME fixture_builder_files_dump
+      COMMAND ${CMAKE_COMMAND} -DWRITER=$<TARGET_FILE:fixture_files>
+              -DDIR=${CMAKE_CURRENT_BINARY_DIR}/fixture_files_out
+              -DDLSDUMP=${ZU_DLSDUMP} -DSF2DUMP=${ZU_SF2DUMP}
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/run_fixture_files.cmake)
+  endif()
+
+  if(LIBGIG_FOUND)
+    add_executable(libgig_fixture ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/libgig_fixture.cpp)
+    target_include_directories(libgig_fixture PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_include_directories(libgig_fixture SYSTEM PRIVATE ${LIBGIG_INCLUDE_DIRS})
+    target_compile_options(libgig_fixture PRIVATE ${ZU_WARNINGS} ${LIBGIG_CFLAGS_OTHER})
+    target_link_libraries(libgig_fixture PRIVATE ${LIBGIG_LINK_LIBRARIES})
+
+    set(ZU_LIBGIG_VARIANTS
+      "mono16|--frames 101"
+      "mono8_odd|--bits 8 --frames 101"
+      "mono24_odd|--bits 24 --frames 33"
+      "stereo16|--channels 2 --frames 7"
+      "stereo24|--channels 2 --bits 24 --frames 5 --rate 96000"
+      "stereo8|--channels 2 --bits 8 --frames 3"
+      "many|--waves 7 --instruments 3 --regions 5")
+    set(ZU_LIBGIG_OUT ${CMAKE_CURRENT_BINARY_DIR}/libgig_fixtures)
+    file(MAKE_DIRECTORY ${ZU_LIBGIG_OUT})
+    foreach(kind dls gig2 gig3 gig4)
+      if(kind STREQUAL "dls")
+        set(dump "${ZU_DLSDUMP}")
+        set(ext dls)
+      else()
+        set(dump "${ZU_GIGDUMP}")
+        set(ext gig)
+      endif()
+      if(NOT dump)
+        set(dump "")
+      endif()
+      foreach(variant IN LISTS ZU_LIBGIG_VARIANTS)
+        string(REPLACE "|" ";" parts "${variant}")
+        list(GET parts 0 vname)
+        list(GET parts 1 vopts)
+        add_test(NAME fixture_libgig_${kind}_${vname}
+          COMMAND ${CMAKE_COMMAND} -DGEN=$<TARGET_FILE:libgig_fixture> -DCHECK=$<TARGET_FILE:check_fixture>
+                  "-DDUMP=${dump}" -DKIND=${kind} -DOUT=${ZU_LIBGIG_OUT}/${kind}_${vname}.${ext}
+                  "-DOPTS=${vopts}"
+                  -P ${CMAKE_CURRENT_SOURCE_DIR}/fixtures/run_libgig_fixture.cmake)
+      endforeach()
+    endforeach()
+  else()
+    message(STATUS "libgig not found (pkg-config gig): the libgig fixture tests are skipped")
   endif()
 endif()
