@@ -125,14 +125,14 @@ void BenchSoundFont(const std::string& path) {
 }
 
 void BenchDlsOpening(int waves) {
-    zu::fixture::DlsSpec spec;
+    zu::fixture::DlsDesc desc;
     for (int i = 0; i < waves; ++i) {
-        zu::fixture::WaveSpec w;
+        zu::fixture::WaveDesc w;
         w.name = "wave" + std::to_string(i);
         w.data = zu::fixture::PatternBytes(200, static_cast<uint32_t>(i));
-        spec.waves.push_back(w);
+        desc.waves.push_back(w);
     }
-    const std::string bytes = zu::fixture::BuildDlsBytes(spec);
+    const std::string bytes = zu::fixture::BuildDlsBytes(desc);
     const std::string path = "zu-bench-" + std::to_string(waves) + ".dls";
     {
         std::ofstream out(path, std::ios::binary);

@@ -56,6 +56,9 @@ if(TARGET zuinstr_tool)
     PASS_REGULAR_EXPRESSION "Gig Instrument.*DLS Instrument.*SoundFont 2 Instrument")
   if(WIN32)
     set_tests_properties(tool_formats PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endif()
+
 # Fixtures written by libgig (Linux only, and only when libgig is installed):
 # each kind and sample layout is generated through libgig, must be accepted by
 # the Debian dump tools, and is read back by the fixture reader, which checks

@@ -44,7 +44,7 @@ private:
 
 std::string Id(const std::string& bytes, uint64_t at) { return bytes.substr(static_cast<size_t>(at), 4); }
 
-void ExpectWave(const DlsReadWave& got, const WaveSpec& want) {
+void ExpectWave(const DlsReadWave& got, const WaveDesc& want) {
     EXPECT_EQ(got.hasName, want.withInfo);
     EXPECT_EQ(got.name, want.name);
     EXPECT_EQ(got.formatTag, want.formatTag);
@@ -63,7 +63,7 @@ void ExpectWave(const DlsReadWave& got, const WaveSpec& want) {
     EXPECT_EQ(got.fileIndex, want.fileIndex);
 }
 
-void ExpectInstrument(const DlsReadInstrument& got, const InstrumentSpec& want, const DlsSpec& desc) {
+void ExpectInstrument(const DlsReadInstrument& got, const InstrumentDesc& want, const DlsDesc& desc) {
     EXPECT_EQ(got.hasName, !want.name.empty());
     EXPECT_EQ(got.name, want.name);
     ASSERT_TRUE(got.hasInsh);
@@ -77,7 +77,7 @@ void ExpectInstrument(const DlsReadInstrument& got, const InstrumentSpec& want, 
     for (size_t r = 0; r < want.regions.size(); ++r) {
         SCOPED_TRACE("region " + std::to_string(r));
         const DlsReadRegion& g = got.regions[r];
-        const RegionSpec& w = want.regions[r];
+        const RegionDesc& w = want.regions[r];
         EXPECT_EQ(g.listType, w.rgn2 ? "rgn2" : "rgn ");
         EXPECT_EQ(g.rgnh.size(), 12u);
         EXPECT_EQ(g.keyLo, w.keyLo);
@@ -114,7 +114,7 @@ void ExpectInstrument(const DlsReadInstrument& got, const InstrumentSpec& want, 
     }
 }
 
-void ExpectRoundTrip(const DlsContents& got, const DlsSpec& desc) {
+void ExpectRoundTrip(const DlsContents& got, const DlsDesc& desc) {
     EXPECT_EQ(got.gig, desc.gig);
     EXPECT_EQ(got.hasVers, desc.hasVers);
     if (desc.hasVers) {
@@ -224,7 +224,7 @@ TEST(FixtureRiffWriter, RejectsBadUse) {
 // ---- DLS ---------------------------------------------------------------------
 
 TEST(FixtureDls, TwoWaveDlsRoundTripsEveryField) {
-    const DlsSpec desc = TwoWaveDls();
+    const DlsDesc desc = TwoWaveDls();
     DlsLayout layout;
     const auto files = BuildDls(desc, "two.dls", &layout);
     ASSERT_EQ(files.size(), 1u);
@@ -242,7 +242,7 @@ TEST(FixtureDls, TwoWaveDlsRoundTripsEveryField) {
 }
 
 TEST(FixtureDls, OddDataIsPaddedOutsideTheDataChunk) {
-    const DlsSpec desc = TwoWaveDls();
+    const DlsDesc desc = TwoWaveDls();
     DlsLayout layout;
     const std::string b = BuildDlsBytes(desc, &layout);
     const WaveLocation& odd = layout.waves[1];
@@ -266,7 +266,7 @@ TEST(FixtureDls, CueWidthFollowsKindAndVersion) {
                           {true, 4, 0, 8},  {true, 3, 4, 4},  {false, 1, 8, 8}, {true, 2, 8, 8}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.gig) + " v" + std::to_string(c.major) + " forced " + std::to_string(c.forced));
-        DlsSpec desc = c.gig ? SmallGig(static_cast<int>(c.major)) : TwoWaveDls();
+        DlsDesc desc = c.gig ? SmallGig(static_cast<int>(c.major)) : TwoWaveDls();
         desc.versionMS = c.major << 16;
         desc.cueWidth = c.forced;
         DlsLayout layout;
@@ -278,13 +278,13 @@ TEST(FixtureDls, CueWidthFollowsKindAndVersion) {
         ExpectRoundTrip(got, desc);
         ExpectLayout(files, layout, got);
     }
-    DlsSpec bad = TwoWaveDls();
+    DlsDesc bad = TwoWaveDls();
     bad.cueWidth = 6;
     EXPECT_THROW(BuildDlsBytes(bad), std::invalid_argument);
 }
 
 TEST(FixtureDls, NoVersChunkMeansVersionZero) {
-    DlsSpec desc = SmallGig(3);
+    DlsDesc desc = SmallGig(3);
     desc.hasVers = false;
     EXPECT_EQ(desc.MajorVersion(), 0);
     const DlsContents got = ReadDlsSet(BuildDls(desc, "f"));
@@ -295,7 +295,7 @@ TEST(FixtureDls, NoVersChunkMeansVersionZero) {
 }
 
 TEST(FixtureDls, PoolTableAfterWavePool) {
-    DlsSpec desc = TwoWaveDls();
+    DlsDesc desc = TwoWaveDls();
     desc.ptblAfterWvpl = true;
     DlsLayout layout;
     const auto files = BuildDls(desc, "f", &layout);
@@ -308,7 +308,7 @@ TEST(FixtureDls, PoolTableAfterWavePool) {
 }
 
 TEST(FixtureDls, LibgigOrderForDls) {
-    DlsSpec desc = TwoWaveDls();
+    DlsDesc desc = TwoWaveDls();
     desc.libgigOrder = true;
     DlsLayout layout;
     const auto files = BuildDls(desc, "f", &layout);
@@ -321,7 +321,7 @@ TEST(FixtureDls, LibgigOrderForDls) {
 }
 
 TEST(FixtureDls, LibgigOrderForGig) {
-    DlsSpec desc = SmallGig(3);
+    DlsDesc desc = SmallGig(3);
     desc.libgigOrder = true;
     desc.ptblAfterWvpl = true;
     DlsLayout layout;
@@ -335,21 +335,21 @@ TEST(FixtureDls, LibgigOrderForGig) {
 }
 
 TEST(FixtureDls, WaveFormatFields) {
-    DlsSpec desc;
-    WaveSpec fl;
+    DlsDesc desc;
+    WaveDesc fl;
     fl.name = "Float";
     fl.formatTag = 3;
     fl.channels = 2;
     fl.bitsPerSample = 32;
     fl.sampleRate = 96000;
     fl.data = PatternBytes(40, 9);
-    WaveSpec extra;
+    WaveDesc extra;
     extra.name = "Extra";
     extra.extraSize = 2;
     extra.blockAlign = 3;  // deliberately inconsistent
     extra.bytesPerSecond = 1234;
     extra.data = PatternBytes(9, 10);
-    WaveSpec raw;
+    WaveDesc raw;
     raw.name = "Raw";
     raw.fmtRaw = std::string("\x01\x00\x01\x00\x44\xac\x00\x00\x88\x58\x01", 11);  // short, odd
     raw.data = PatternBytes(4, 11);
@@ -367,13 +367,13 @@ TEST(FixtureDls, WaveFormatFields) {
 }
 
 TEST(FixtureDls, WaveWithoutInfoOrDataAndExtraChunks) {
-    DlsSpec desc;
-    WaveSpec a;
+    DlsDesc desc;
+    WaveDesc a;
     a.withInfo = false;
     a.data = PatternBytes(6, 1);
     a.extraChunks = {{"smpl", PatternBytes(36, 2)}, {"odd ", "abc"}};
     a.trailingChunks = {{"3gix", U32(7)}};
-    WaveSpec b;
+    WaveDesc b;
     b.name = "";
     b.withData = false;
     desc.waves = {a, b};
@@ -391,7 +391,7 @@ TEST(FixtureDls, WaveWithoutInfoOrDataAndExtraChunks) {
 }
 
 TEST(FixtureDls, MissingPoolChunksAndExtraTopChunks) {
-    DlsSpec desc = TwoWaveDls();
+    DlsDesc desc = TwoWaveDls();
     desc.extraTopChunks = {{"zzzz", "odd"}};
     DlsLayout layout;
     const std::string withExtra = BuildDlsBytes(desc, &layout);
@@ -411,7 +411,7 @@ TEST(FixtureDls, MissingPoolChunksAndExtraTopChunks) {
 TEST(FixtureGig, SmallGigRoundTripsForEachVersion) {
     for (int major : {2, 3, 4}) {
         SCOPED_TRACE("major " + std::to_string(major));
-        const DlsSpec desc = SmallGig(major);
+        const DlsDesc desc = SmallGig(major);
         DlsLayout layout;
         const auto files = BuildDls(desc, "small.gig", &layout);
         const DlsContents got = ReadDlsSet(files);
@@ -431,8 +431,8 @@ TEST(FixtureGig, SmallGigRoundTripsForEachVersion) {
 }
 
 TEST(FixtureGig, DimensionTableEdges) {
-    DlsSpec desc = SmallGig(3);
-    RegionSpec& r = desc.instruments[0].regions[0];
+    DlsDesc desc = SmallGig(3);
+    RegionDesc& r = desc.instruments[0].regions[0];
     r.dimensionBits = {1, 2, 0, 0, 0, 0, 0, 3};
     r.gigWaves.assign(256, 0);
     for (uint32_t i = 0; i < 256; ++i) r.gigWaves[i] = i % 2;
@@ -447,25 +447,25 @@ TEST(FixtureGig, DimensionTableEdges) {
 
     r.gigWaves.push_back(0);
     EXPECT_THROW(BuildDlsBytes(desc), std::invalid_argument);
-    DlsSpec old = SmallGig(2);
+    DlsDesc old = SmallGig(2);
     old.instruments[0].regions[0].dimensionBits = {1, 1, 1, 1, 1, 1};
     EXPECT_THROW(BuildDlsBytes(old), std::invalid_argument);
 }
 
-DlsSpec ExtensionGig() {
-    DlsSpec desc = SmallGig(3);
+DlsDesc ExtensionGig() {
+    DlsDesc desc = SmallGig(3);
     desc.extensionFileNames = {"ext.gx01", "sub\\ext.gx02"};
-    WaveSpec c;
+    WaveDesc c;
     c.name = "InExt1";
     c.fileIndex = 1;
     c.channels = 2;
     c.data = PatternBytes(13, 61);  // odd
-    WaveSpec d;
+    WaveDesc d;
     d.name = "InExt2";
     d.fileIndex = 2;
     d.bitsPerSample = 24;
     d.data = PatternBytes(9, 62);
-    WaveSpec e;
+    WaveDesc e;
     e.name = "AlsoExt1";
     e.fileIndex = 1;
     e.data = PatternBytes(4, 63);
@@ -476,7 +476,7 @@ DlsSpec ExtensionGig() {
 }
 
 TEST(FixtureGig, ExtensionFilesInMemory) {
-    const DlsSpec desc = ExtensionGig();
+    const DlsDesc desc = ExtensionGig();
     DlsLayout layout;
     const auto files = BuildDls(desc, "big.gig", &layout);
     ASSERT_EQ(files.size(), 3u);
@@ -500,7 +500,7 @@ TEST(FixtureGig, ExtensionFilesInMemory) {
 }
 
 TEST(FixtureGig, ExtensionFilesOnDisk) {
-    const DlsSpec desc = ExtensionGig();
+    const DlsDesc desc = ExtensionGig();
     const auto files = BuildDls(desc, "big.gig", nullptr);
     Scratch dir;
     std::string mainPath;
@@ -516,7 +516,7 @@ TEST(FixtureGig, ExtensionFilesOnDisk) {
 }
 
 TEST(FixtureGig, ForcedNarrowCuesLoseTheFileIndex) {
-    DlsSpec desc = ExtensionGig();
+    DlsDesc desc = ExtensionGig();
     desc.cueWidth = 4;
     // Cue offsets of extension waves then point into the main file's pool.
     const auto files = BuildDls(desc, "f", nullptr);
@@ -526,10 +526,10 @@ TEST(FixtureGig, ForcedNarrowCuesLoseTheFileIndex) {
 }
 
 TEST(FixtureGig, RejectsUnlistedExtensionFile) {
-    DlsSpec desc = SmallGig(3);
+    DlsDesc desc = SmallGig(3);
     desc.waves[1].fileIndex = 1;
     EXPECT_THROW(BuildDlsBytes(desc), std::invalid_argument);
-    DlsSpec longName = SmallGig(3);
+    DlsDesc longName = SmallGig(3);
     longName.extensionFileNames = {std::string(144, 'x')};
     EXPECT_THROW(BuildDlsBytes(longName), std::invalid_argument);
 }
@@ -593,7 +593,7 @@ void ExpectZones(const std::vector<Sf2ReadZone>& got, const std::vector<Sf2Zone>
     }
 }
 
-void ExpectSf2RoundTrip(const Sf2Contents& got, const Sf2Spec& desc, const Sf2Layout& layout) {
+void ExpectSf2RoundTrip(const Sf2Contents& got, const Sf2Desc& desc, const Sf2Layout& layout) {
     EXPECT_EQ(got.info, desc.info);
     EXPECT_EQ(got.smplDataOffset, layout.smplDataOffset);
     EXPECT_EQ(got.smplSize, layout.smplSize);
@@ -644,7 +644,7 @@ void ExpectSf2RoundTrip(const Sf2Contents& got, const Sf2Spec& desc, const Sf2La
 }
 
 TEST(FixtureSf2, SmallSf2RoundTripsEveryField) {
-    const Sf2Spec desc = SmallSf2();
+    const Sf2Desc desc = SmallSf2();
     Sf2Layout layout;
     const std::string b = BuildSf2(desc, &layout);
     const Sf2Contents got = ReadSf2(b);
@@ -659,7 +659,7 @@ TEST(FixtureSf2, SmallSf2RoundTripsEveryField) {
 }
 
 TEST(FixtureSf2, TerminalRecords) {
-    Sf2Spec desc = SmallSf2();
+    Sf2Desc desc = SmallSf2();
     desc.presets.push_back(Sf2Preset{"Second", 3, 128, 1, 2, 3, {Sf2Zone{}, Sf2Zone{{{kSf2GenInstrument, 0}}}}});
     Sf2Layout layout;
     const Sf2Contents got = ReadSf2(BuildSf2(desc, &layout));
@@ -688,7 +688,7 @@ TEST(FixtureSf2, TerminalRecords) {
 }
 
 TEST(FixtureSf2, SdtaAfterPdtaAndOptionalParts) {
-    Sf2Spec desc = SmallSf2();
+    Sf2Desc desc = SmallSf2();
     desc.sdtaAfterPdta = true;
     desc.sm24 = PatternBytes(33, 5);  // odd
     Sf2Layout layout;
@@ -699,7 +699,7 @@ TEST(FixtureSf2, SdtaAfterPdtaAndOptionalParts) {
     EXPECT_LT(got.pdtaOffset, got.smplDataOffset);
     ExpectSf2RoundTrip(got, desc, layout);
 
-    Sf2Spec bare = SmallSf2();
+    Sf2Desc bare = SmallSf2();
     bare.info.clear();
     bare.withSdta = false;
     const Sf2Contents noSdta = ReadSf2(BuildSf2(bare));
@@ -714,7 +714,7 @@ TEST(FixtureSf2, SdtaAfterPdtaAndOptionalParts) {
 }
 
 TEST(FixtureSf2, ExplicitPositionsOverlapAndGoOutOfOrder) {
-    Sf2Spec desc = SmallSf2();
+    Sf2Desc desc = SmallSf2();
     Sf2Sample shared;  // the second half of SineA again, no data of its own
     shared.name = "Shared";
     shared.explicitPosition = true;
@@ -750,7 +750,7 @@ TEST(FixtureSf2, ExplicitPositionsOverlapAndGoOutOfOrder) {
 }
 
 TEST(FixtureSf2, NamesAreTwentyByteFields) {
-    Sf2Spec desc = SmallSf2();
+    Sf2Desc desc = SmallSf2();
     desc.samples[0].name = "ExactlyTwentyChars!!";
     desc.samples[1].name = "MuchLongerThanTwentyCharacters";
     const std::string b = BuildSf2(desc);
@@ -761,7 +761,7 @@ TEST(FixtureSf2, NamesAreTwentyByteFields) {
 }
 
 TEST(FixtureSf2, ReadsFromDisk) {
-    const Sf2Spec desc = SmallSf2();
+    const Sf2Desc desc = SmallSf2();
     Sf2Layout layout;
     Scratch dir;
     const std::string p = dir.Write("small.sf2", BuildSf2(desc, &layout));

@@ -169,7 +169,7 @@ std::string RiffWriter::Take() {
 
 // ---- DLS and GIG -----------------------------------------------------------
 
-int DlsSpec::EffectiveCueWidth() const {
+int DlsDesc::EffectiveCueWidth() const {
     if (cueWidth == 4 || cueWidth == 8) return cueWidth;
     if (cueWidth != 0) throw std::invalid_argument("cueWidth must be 0, 4 or 8");
     return gig && MajorVersion() >= 3 ? 8 : 4;
@@ -181,7 +181,7 @@ uint32_t BankWord(uint8_t msb, uint8_t lsb, bool drum) {
 
 namespace {
 
-std::string FmtPayload(const WaveSpec& w) {
+std::string FmtPayload(const WaveDesc& w) {
     if (!w.fmtRaw.empty()) return w.fmtRaw;
     const uint16_t blockAlign =
         w.blockAlign != 0 ? w.blockAlign : static_cast<uint16_t>(w.channels * w.bitsPerSample / 8);
@@ -200,7 +200,7 @@ std::string FmtPayload(const WaveSpec& w) {
     return f;
 }
 
-void WriteWave(RiffWriter& w, const WaveSpec& wave, WaveLocation& loc) {
+void WriteWave(RiffWriter& w, const WaveDesc& wave, WaveLocation& loc) {
     w.BeginList("wave");
     w.Chunk("fmt ", FmtPayload(wave));
     if (wave.withInfo) w.List("INFO", {{"INAM", ZeroTerminated(wave.name)}});
@@ -218,7 +218,7 @@ void WriteWave(RiffWriter& w, const WaveSpec& wave, WaveLocation& loc) {
 }
 
 // The "wvpl" list of file `fileIndex`; fills the layout of its waves.
-void WritePool(RiffWriter& w, const DlsSpec& desc, uint32_t fileIndex, DlsLayout& layout) {
+void WritePool(RiffWriter& w, const DlsDesc& desc, uint32_t fileIndex, DlsLayout& layout) {
     w.BeginList("wvpl");
     const uint64_t base = w.Position();
     layout.fileWvplBase[fileIndex] = ToU32(base, "wave pool offset");
@@ -232,7 +232,7 @@ void WritePool(RiffWriter& w, const DlsSpec& desc, uint32_t fileIndex, DlsLayout
     w.End();
 }
 
-std::string Lnk3Payload(const RegionSpec& r, int major) {
+std::string Lnk3Payload(const RegionDesc& r, int major) {
     const size_t definitions = major < 3 ? 5 : 8;
     const size_t waveSlots = major < 3 ? 32 : (major == 3 ? 256 : 1024);
     if (r.dimensionBits.size() > definitions) throw std::invalid_argument("too many GIG dimension definitions");
@@ -257,7 +257,7 @@ std::string Lnk3Payload(const RegionSpec& r, int major) {
     return p;
 }
 
-void WriteRegion(RiffWriter& w, const RegionSpec& r, const DlsSpec& desc) {
+void WriteRegion(RiffWriter& w, const RegionDesc& r, const DlsDesc& desc) {
     w.BeginList(r.rgn2 ? "rgn2" : "rgn ");
     std::string rgnh;
     PutU16(rgnh, r.keyLo);
@@ -279,7 +279,7 @@ void WriteRegion(RiffWriter& w, const RegionSpec& r, const DlsSpec& desc) {
     w.End();
 }
 
-void WriteInstrument(RiffWriter& w, const InstrumentSpec& ins, const DlsSpec& desc) {
+void WriteInstrument(RiffWriter& w, const InstrumentDesc& ins, const DlsDesc& desc) {
     std::string insh;
     PutU32(insh, ToU32(ins.regions.size(), "region count"));
     PutU32(insh, BankWord(ins.bankMsb, ins.bankLsb, ins.drum));
@@ -328,7 +328,7 @@ std::string DefaultDlid() {
 
 }  // namespace
 
-std::vector<BuiltFile> BuildDls(const DlsSpec& desc, const std::string& mainName, DlsLayout* layoutOut) {
+std::vector<BuiltFile> BuildDls(const DlsDesc& desc, const std::string& mainName, DlsLayout* layoutOut) {
     const int cueWidth = desc.EffectiveCueWidth();
     const size_t fileCount = desc.extensionFileNames.size() + 1;
     for (const auto& w : desc.waves) {
@@ -434,40 +434,40 @@ std::vector<BuiltFile> BuildDls(const DlsSpec& desc, const std::string& mainName
     return files;
 }
 
-std::string BuildDlsBytes(const DlsSpec& desc, DlsLayout* layout) {
+std::string BuildDlsBytes(const DlsDesc& desc, DlsLayout* layout) {
     return BuildDls(desc, "main.dls", layout).front().bytes;
 }
 
-DlsSpec TwoWaveDls() {
-    DlsSpec s;
+DlsDesc TwoWaveDls() {
+    DlsDesc s;
     s.info = {{"INAM", "Two Waves"}, {"ICOP", "None"}};
-    WaveSpec mono;
+    WaveDesc mono;
     mono.name = "Mono16";
     mono.data = PatternBytes(20, 1);
-    WaveSpec odd;
+    WaveDesc odd;
     odd.name = "Odd8";
     odd.bitsPerSample = 8;
     odd.sampleRate = 11025;
     odd.data = PatternBytes(7, 2);
     s.waves = {mono, odd};
 
-    InstrumentSpec piano;
+    InstrumentDesc piano;
     piano.name = "Piano";
-    RegionSpec low;
+    RegionDesc low;
     low.keyHi = 59;
     low.wave = 0;
-    RegionSpec high;
+    RegionDesc high;
     high.keyLo = 60;
     high.wave = 1;
     piano.regions = {low, high};
 
-    InstrumentSpec kit;
+    InstrumentDesc kit;
     kit.name = "Kit";
     kit.drum = true;
     kit.bankMsb = 1;
     kit.bankLsb = 2;
     kit.program = 5;
-    RegionSpec drum;
+    RegionDesc drum;
     drum.rgn2 = true;
     drum.keyLo = 36;
     drum.keyHi = 48;
@@ -480,26 +480,26 @@ DlsSpec TwoWaveDls() {
     return s;
 }
 
-DlsSpec SmallGig(int majorVersion) {
-    DlsSpec s;
+DlsDesc SmallGig(int majorVersion) {
+    DlsDesc s;
     s.gig = true;
     s.versionMS = static_cast<uint32_t>(majorVersion) << 16;
     s.versionLS = 0x00000001;
     s.info = {{"INAM", "Small Gig"}};
-    WaveSpec a;
+    WaveDesc a;
     a.name = "GigA";
     a.data = PatternBytes(24, 21);
     a.ewav = std::string(4, '\0') + PatternBytes(36, 31);  // first word zero: not compressed
-    WaveSpec b;
+    WaveDesc b;
     b.name = "GigB";
     b.sampleRate = 48000;
     b.data = PatternBytes(18, 22);
     b.ewav = std::string(4, '\0') + PatternBytes(84, 32);
     s.waves = {a, b};
 
-    InstrumentSpec ins;
+    InstrumentDesc ins;
     ins.name = "GigPiano";
-    RegionSpec r;
+    RegionDesc r;
     r.keyLo = 21;
     r.keyHi = 108;
     r.dimensionBits = {1};
@@ -531,7 +531,7 @@ void WriteGenerators(std::string& gens, std::string& bags, const std::vector<Sf2
 
 }  // namespace
 
-std::string BuildSf2(const Sf2Spec& desc, Sf2Layout* layoutOut) {
+std::string BuildSf2(const Sf2Desc& desc, Sf2Layout* layoutOut) {
     Sf2Layout layout;
     // Sample points of "smpl": sequential samples first, then the explicit ones.
     std::vector<int16_t> points;
@@ -651,8 +651,8 @@ std::string BuildSf2(const Sf2Spec& desc, Sf2Layout* layoutOut) {
     return w.Take();
 }
 
-Sf2Spec SmallSf2() {
-    Sf2Spec s;
+Sf2Desc SmallSf2() {
+    Sf2Desc s;
     s.info = {{"ifil", std::string("\x02\x00\x01\x00", 4)},
               {"isng", std::string("EMU8000\0", 8)},
               {"INAM", std::string("Small\0", 6)}};

@@ -62,7 +62,7 @@ private:
 
 // ---- DLS and GIG -----------------------------------------------------------
 
-struct WaveSpec {
+struct WaveDesc {
     std::string name;     // "INAM" in the wave's "INFO" list (written with a zero terminator)
     bool withInfo = true; // false => no "INFO" list at all
     uint16_t formatTag = 1, channels = 1, bitsPerSample = 16, extraSize = 0;
@@ -83,7 +83,7 @@ struct WaveSpec {
     uint32_t fileIndex = 0;  // GIG: 0 main file, k => extension file k ("xfil" entry k-1)
 };
 
-struct RegionSpec {
+struct RegionDesc {
     uint16_t keyLo = 0, keyHi = 127, velLo = 0, velHi = 127, options = 0, keyGroup = 0;
     bool rgn2 = false;  // "rgn2" list instead of "rgn "
     uint32_t wave = 0;  // "wlnk" wave number (pool-table index)
@@ -99,15 +99,15 @@ struct RegionSpec {
     uint32_t channel = 0;
 };
 
-struct InstrumentSpec {
+struct InstrumentDesc {
     std::string name;  // "INAM" of the instrument's "INFO" list; empty => no "INFO"
     uint8_t bankMsb = 0, bankLsb = 0;
     bool drum = false;
     uint32_t program = 0;
-    std::vector<RegionSpec> regions;
+    std::vector<RegionDesc> regions;
 };
 
-struct DlsSpec {
+struct DlsDesc {
     bool gig = false;  // "dlid" chunk, "3lnk" instead of "wlnk" in regions
     bool hasVers = true;
     uint32_t versionMS = 0x00010000, versionLS = 0;  // major version = versionMS >> 16
@@ -123,8 +123,8 @@ struct DlsSpec {
     std::vector<std::pair<std::string, std::string>> info;  // top-level INFO items (zero-terminated when written)
     // Other top-level chunks, written after "lins" (so inside the header image).
     std::vector<std::pair<std::string, std::string>> extraTopChunks;
-    std::vector<InstrumentSpec> instruments;
-    std::vector<WaveSpec> waves;  // cue i = wave i
+    std::vector<InstrumentDesc> instruments;
+    std::vector<WaveDesc> waves;  // cue i = wave i
     // "xfil" entries (144 bytes each, name zero-terminated); written whenever
     // not empty. Extension file k is named extensionFileNames[k-1].
     std::vector<std::string> extensionFileNames;
@@ -161,9 +161,9 @@ struct DlsLayout {
 
 // Main file first, then extension files 1..n (each a "DLS " form holding only
 // a "wvpl" with the waves of that file index, in wave order).
-std::vector<BuiltFile> BuildDls(const DlsSpec& desc, const std::string& mainName, DlsLayout* layout = nullptr);
+std::vector<BuiltFile> BuildDls(const DlsDesc& desc, const std::string& mainName, DlsLayout* layout = nullptr);
 // Single-file convenience (extension files, if any, are dropped).
-std::string BuildDlsBytes(const DlsSpec& desc, DlsLayout* layout = nullptr);
+std::string BuildDlsBytes(const DlsDesc& desc, DlsLayout* layout = nullptr);
 
 // Bank word of "insh": LSB in bits 0-7, MSB in bits 8-15, bit 31 for drums.
 uint32_t BankWord(uint8_t msb, uint8_t lsb, bool drum);
@@ -174,11 +174,11 @@ uint32_t BankWord(uint8_t msb, uint8_t lsb, bool drum);
 // "Piano" (bank 0:0, program 0) with regions 0-59 -> wave 0 and 60-127 ->
 // wave 1; "Kit" (drum, bank MSB 1 LSB 2, program 5) with one "rgn2" region
 // 36-48, velocity 10-100, key group 1 -> wave 1.
-DlsSpec TwoWaveDls();
+DlsDesc TwoWaveDls();
 // GIG of the given major version (2, 3 or 4): two mono 16-bit waves with
 // "ewav" chunks (40 and 88 bytes, first word zero: not compressed), one instrument "GigPiano" whose region has one 1-bit
 // dimension linking waves 0 and 1, and small "3crc"/"einf" payloads.
-DlsSpec SmallGig(int majorVersion);
+DlsDesc SmallGig(int majorVersion);
 
 // ---- SoundFont 2 ------------------------------------------------------------
 
@@ -222,7 +222,7 @@ struct Sf2Preset {
     std::vector<Sf2Zone> zones;
 };
 
-struct Sf2Spec {
+struct Sf2Desc {
     // Top-level "INFO" items, written exactly as given (no terminator added),
     // e.g. {"ifil", std::string("\x02\x00\x01\x00", 4)}, {"INAM", "Test\0"}.
     std::vector<std::pair<std::string, std::string>> info;
@@ -242,13 +242,13 @@ struct Sf2Layout {
     std::vector<uint32_t> starts, ends;  // per sample, in points
 };
 
-std::string BuildSf2(const Sf2Spec& desc, Sf2Layout* layout = nullptr);
+std::string BuildSf2(const Sf2Desc& desc, Sf2Layout* layout = nullptr);
 
 // "ifil" 2.01, "isng" and "INAM" "Small"; samples "SineA" (20 points,
 // loop 4..16, 44100 Hz, root 60) and "SineB" (13 points, 22050 Hz, root 72,
 // correction -5); instrument "Inst" with zones keyRange 0-63 -> sample 0 and
 // keyRange 64-127 -> sample 1; preset "Preset" 0:0 with one zone -> "Inst".
-Sf2Spec SmallSf2();
+Sf2Desc SmallSf2();
 
 // SoundFont 2 generator numbers used by the fixtures.
 enum : uint16_t { kSf2GenInstrument = 41, kSf2GenKeyRange = 43, kSf2GenVelRange = 44, kSf2GenSampleId = 53 };
