@@ -12,5 +12,6 @@
 #include "zuinstr/zuinstr_template.h"
 #include "zuinstr/zuinstr_instrument.h"
 #include "zuinstr/zuinstr_interfaces.h"
+#include "zuinstr/zuinstr_meta.h"
 
 #endif

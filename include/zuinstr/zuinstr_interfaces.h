@@ -30,6 +30,7 @@ struct IZuReadFile;
 struct IZuReadStream;
 struct IZuReadMeta;
 
+
 // A host's sample buffer, possibly in another process.
 #define ZU_MEMORY_TOKEN_PROCESS 0u  // baseAddress is memory of the owner process
 #define ZU_MEMORY_TOKEN_MAPPING 1u  // mappingHandle is a file mapping of the owner (Linux: a descriptor number)
