@@ -20,9 +20,14 @@ void* SlotPointer(const tZULIST* list, uint32_t index) {
 
 }  // namespace
 
+// Large instruments hold thousands of waves: the lists grow in big steps so
+// that loading stays linear in the wave count.
+constexpr int32_t kWaveListGrowth = 1024;
+
 CRiffInstrument::CRiffInstrument(InstrumentKind kind) : kind_(kind) {
-    ZuList_CreateExZ(&waves_, 8, -1, -1, ZULIST_OPT_THREADSAFE);
-    ZuList_CreateExZ(&waveEntries_, sizeof(InstrumentWaveEntry), -1, -1, ZULIST_OPT_THREADSAFE | ZULIST_OPT_HEAPITEMS);
+    ZuList_CreateExZ(&waves_, 8, 16, kWaveListGrowth, ZULIST_OPT_THREADSAFE);
+    ZuList_CreateExZ(&waveEntries_, sizeof(InstrumentWaveEntry), 16, kWaveListGrowth,
+                     ZULIST_OPT_THREADSAFE | ZULIST_OPT_HEAPITEMS);
 }
 
 CRiffInstrument::CRiffInstrument(const WCHAR* path, InstrumentKind kind) : CRiffInstrument(kind) {

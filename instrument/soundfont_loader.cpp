@@ -97,8 +97,7 @@ HRESULT CRiffInstrument::LoadSoundFont() {
         InstrumentWaveEntry entry{};
         ZuAudio_InitWaveFormat(&entry.format, ZU_ENTRY_FORMAT_ROOM, &wfx);
         const size_t nameLen = static_cast<size_t>(std::find(h, h + 20, 0) - h);
-        const std::u16string name = platform::AnsiToU16(reinterpret_cast<const char*>(h), nameLen);
-        std::memcpy(entry.name, name.data(), std::min<size_t>(name.size(), 127) * sizeof(WCHAR));
+        if (nameLen) platform::AnsiToWide(reinterpret_cast<const char*>(h), static_cast<int>(nameLen), entry.name, 127);
         entry.dataOffset = smplOffset + 2 * start;
         entry.dataBytes = 2 * frames;
         entry.frames = entry.frames32 = entry.dataBytes / entry.format.blockAlign;

@@ -91,6 +91,9 @@ uint32_t FileSeek(FileHandle file, int32_t distance, SeekOrigin origin);
 bool FileTruncateAtPosition(FileHandle file);  // end of file = current position
 // 64-bit absolute positioning, for sample data addressed by 64-bit offsets.
 bool FileSetPosition(FileHandle file, uint64_t position);
+// Reads at an absolute offset without depending on the shared file pointer
+// (several streams may read one instrument's files in turn).
+bool FileReadAt(FileHandle file, uint64_t offset, void* buffer, uint32_t count, uint32_t* done);
 bool FileSize(FileHandle file, uint64_t* size);
 bool FileDelete(const WCHAR* path);
 uint32_t LastError();

@@ -140,7 +140,10 @@ HRESULT CDLSReadAudioStream::GetFrameCount(uint64_t* frames) {
 }
 
 HRESULT CDLSReadAudioStream::Prepare() {
-    if (!nativeFormat_) nativeFormat_ = &readFile_->format();
+    if (!nativeFormat_) {
+        nativeFormat_ = &readFile_->format();
+        plainNative_ = !ZuAudio_IsCompressed(nativeFormat_);
+    }
     if (!audioExtension_) {
         audioExtension_ = static_cast<uint8_t*>(ZuAlloc(32));
         if (!audioExtension_) return E_OUTOFMEMORY;
@@ -152,8 +155,10 @@ HRESULT CDLSReadAudioStream::Prepare() {
 
 void CDLSReadAudioStream::Refresh() {
     nativeFormat_ = &readFile_->format();
+    plainNative_ = !ZuAudio_IsCompressed(nativeFormat_);
     position_ = bytePosition_ = 0;
     cursor_ = Cursor();
+    cursorAt_ = kNoCursor;
 }
 
 HRESULT CDLSReadAudioStream::GetBlockAlign(ULONG* blockAlign) {
@@ -254,7 +259,8 @@ bool CDLSReadAudioStream::PositionWave(uint32_t wave, uint64_t framesInto) {
     cursor_.waveIndex = static_cast<int32_t>(wave);
     cursor_.bytesLeft = e->dataBytes - into;
     cursor_.expand = readFile_->wholePool() && ExpandsInPool(*e);
-    return platform::FileSetPosition(instrument->GetFileHandle(*e), e->dataOffset + into);
+    cursor_.fileOffset = e->dataOffset + into;
+    return instrument->GetFileHandle(*e) != nullptr;
 }
 
 HRESULT CDLSReadAudioStream::SeekTo(uint64_t position) {
@@ -281,8 +287,9 @@ size_t CDLSReadAudioStream::ReadFile(uint32_t fileIndex, uint8_t* destination, s
     while (total < bytes) {
         const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(bytes - total, 0x40000000u));
         uint32_t done = 0;
-        if (!platform::FileRead(file, destination + total, chunk, &done) || done == 0) break;
+        if (!platform::FileReadAt(file, cursor_.fileOffset, destination + total, chunk, &done) || done == 0) break;
         total += done;
+        cursor_.fileOffset += done;
     }
     return total;
 }
@@ -355,7 +362,7 @@ HRESULT CDLSReadAudioStream::Read(uint64_t startFrame, uint8_t* destination, siz
     ZU_RETURN_IF_FAILED(Prepare());
     if (!nativeFormat_ || !readFile_->container() || !readFile_->container()->instrument()) return ZU_E_FILE_READ;
     const uint32_t nativeAlign = nativeFormat_->nBlockAlign;
-    const bool plain = !ZuAudio_IsCompressed(nativeFormat_);
+    const bool plain = plainNative_;
     if (startFrame != position_) {
         position_ = startFrame;
         if (plain) bytePosition_ = position_ * nativeAlign;
@@ -381,7 +388,10 @@ HRESULT CDLSReadAudioStream::Read(uint64_t startFrame, uint8_t* destination, siz
     HRESULT result = S_OK;
     uint64_t got = 0;
     if (plain) {
-        ZU_RETURN_IF_FAILED(SeekTo(position_));
+        if (cursorAt_ != position_) {
+            cursorAt_ = kNoCursor;
+            ZU_RETURN_IF_FAILED(SeekTo(position_));
+        }
         size_t bytes = 0;
         bool shortRead = false;
         if (readFile_->wholePool()) {
@@ -396,9 +406,11 @@ HRESULT CDLSReadAudioStream::Read(uint64_t startFrame, uint8_t* destination, siz
         got = bytes / nativeAlign;
         if (shortRead || bytes < byteCount) {
             result = ZU_E_FILE_READ;
+            cursorAt_ = kNoCursor;
         } else {
             position_ += got;
             bytePosition_ += bytes;
+            cursorAt_ = position_;
         }
     }
     if (copyFunction_ && got) copyFunction_(destination, raw, static_cast<size_t>(got) * nativeFormat_->nChannels, 1.0f);

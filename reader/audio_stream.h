@@ -53,6 +53,7 @@ private:
         int32_t waveIndex = 0;
         uint64_t bytesLeft = 0;
         uint64_t bytesRead = 0;
+        uint64_t fileOffset = 0;  // where the next byte of the current wave lies in its file
     };
     HRESULT ChooseOutputFormat(const WAVEFORMATEX* requested, const uint8_t* extension);
     HRESULT SeekTo(uint64_t position);
@@ -78,6 +79,11 @@ private:
     bool narrowing_ = false;
     StreamEntry* entry_;
     Cursor cursor_;
+    // The stream position the cursor stands at, so a read that continues the
+    // previous one needs no positioning (kNoCursor: position first).
+    static constexpr uint64_t kNoCursor = ~0ull;
+    uint64_t cursorAt_ = kNoCursor;
+    bool plainNative_ = false;
     uint64_t position_ = 0;
     uint64_t bytePosition_ = 0;
 };

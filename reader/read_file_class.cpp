@@ -194,7 +194,8 @@ HRESULT CGigReadFileClass::GetRenderFileClass(IZuRenderFileClass** out) {
 HRESULT CGigReadFileClass::OpenFile(IZuReadFile** out, void* ignored1, void* ignored2, const WCHAR* path,
                                     ULONG openNow) {
     HRESULT hr = CDlsReadFileClass::OpenFile(out, ignored1, ignored2, path, openNow);
-    if (FAILED(hr) || !out || !*out) return hr;
+    // SoundFont 2 waves never carry "ewav": the walk below could not refuse them.
+    if (FAILED(hr) || !out || !*out || kind() == kInstrumentSf2) return hr;
     // A wave whose "ewav" marks it compressed cannot be read: refuse the file.
     ComPtr<IZuContainerFile> container;
     if (FAILED((*out)->QueryInterface(IID_IZuContainerFile, reinterpret_cast<void**>(container.Put())))) return hr;

@@ -227,6 +227,27 @@ bool FileSetPosition(FileHandle h, uint64_t position) {
     return ::lseek(file->fd, static_cast<off_t>(position), SEEK_SET) >= 0;
 }
 
+bool FileReadAt(FileHandle h, uint64_t offset, void* buffer, uint32_t count, uint32_t* done) {
+    if (done) *done = 0;
+    LinuxFile* file = AsFile(h);
+    if (!file || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+    uint32_t total = 0;
+    auto* p = static_cast<unsigned char*>(buffer);
+    while (total < count) {
+        const ssize_t n = ::pread(file->fd, p + total, count - total, static_cast<off_t>(offset + total));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            t_lastError = ErrorFromErrno(errno);
+            if (done) *done = total;
+            return false;
+        }
+        if (n == 0) break;
+        total += static_cast<uint32_t>(n);
+    }
+    if (done) *done = total;
+    return true;
+}
+
 bool FileTruncateAtPosition(FileHandle h) {
     LinuxFile* file = AsFile(h);
     if (!file) return false;

@@ -1,7 +1,10 @@
 // Linux stand-ins for global memory, private heaps, critical sections, mutexes
 // and thread identities.
 #include <sys/syscall.h>
+#include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <chrono>
 #include <cstdlib>
@@ -75,6 +78,22 @@ bool TimedMutex::Lock(uint32_t timeoutMs) {
 void TimedMutex::Unlock() { reinterpret_cast<std::recursive_timed_mutex*>(storage_)->unlock(); }
 
 uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
-uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+// Every read into a host's memory asks for the process identifier: keep it,
+// and forget it in a forked child, which has another one.
+namespace {
+std::atomic<uint32_t> g_processId{0};
+void ForgetProcessId() { g_processId.store(0); }
+}  // namespace
+
+uint32_t CurrentProcessId() {
+    uint32_t id = g_processId.load(std::memory_order_relaxed);
+    if (id == 0) {
+        static const int registered = pthread_atfork(nullptr, nullptr, &ForgetProcessId);
+        (void)registered;
+        id = static_cast<uint32_t>(getpid());
+        g_processId.store(id, std::memory_order_relaxed);
+    }
+    return id;
+}
 
 }  // namespace zu::platform

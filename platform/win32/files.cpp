@@ -60,6 +60,17 @@ bool FileSetPosition(FileHandle file, uint64_t position) {
     return file && position <= static_cast<uint64_t>(INT64_MAX) && ::SetFilePointerEx(file, li, nullptr, FILE_BEGIN);
 }
 
+bool FileReadAt(FileHandle file, uint64_t offset, void* buffer, uint32_t count, uint32_t* done) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    const BOOL ok = file && ::ReadFile(file, buffer, count, &n, &at);
+    if (done) *done = ok ? n : 0;
+    // Reading at or past the end is a short read, not a failure.
+    return ok != FALSE || ::GetLastError() == ERROR_HANDLE_EOF;
+}
+
 bool FileTruncateAtPosition(FileHandle file) { return file && ::SetEndOfFile(file); }
 
 bool FileSize(FileHandle file, uint64_t* size) {
