@@ -13,5 +13,6 @@
 #include "zuinstr/zuinstr_instrument.h"
 #include "zuinstr/zuinstr_interfaces.h"
 #include "zuinstr/zuinstr_meta.h"
+#include "zuinstr/zuinstr_render.h"
 
 #endif
