@@ -47,6 +47,19 @@ if(WIN32)
   add_test(NAME com_activation COMMAND com_activation $<TARGET_FILE:zuinstr>)
   set_tests_properties(com_activation PROPERTIES ENVIRONMENT "${ZU_TEST_ENV}" FIXTURES_REQUIRED wine)
   set_tests_properties(abi_host PROPERTIES FIXTURES_REQUIRED wine)
+
+  # The owner of the memory behind the tokens that memory_token_windows_test
+  # writes from another process; the test finds it beside itself.
+  add_executable(token_child ${CMAKE_CURRENT_SOURCE_DIR}/hosts/token_child.cpp)
+  target_compile_options(token_child PRIVATE ${ZU_WARNINGS})
+  target_compile_definitions(token_child PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+  target_link_options(token_child PRIVATE ${ZU_EXE_LINK_OPTIONS})
+  target_link_libraries(token_child PRIVATE shell32)
+  set_target_properties(token_child PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(TARGET memory_token_windows_test)
+    set_target_properties(memory_token_windows_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    add_dependencies(memory_token_windows_test token_child)
+  endif()
 endif()
 
 # The host tool finds the module beside itself and lists the three formats.
