@@ -151,4 +151,24 @@ struct IZuReadInstrumentMeta : public IUnknown {
 struct tZULIST;
 ZU_EXPORT_C HRESULT ZuMetaStream_CreateGeneric(tZULIST* records, const GUID& kind, IStream** out);
 
+// A summary is kept in two owned-item lists of 8-byte slots (options
+// 0x80000002): `items` holds one SummaryItem block per text, `records` one
+// whole record (MetaRecordHeader of kind GUID_SUMMARYLIST, then the
+// SummaryItem) per text, in the same order.
+//
+// Replaces the first item and the first record of `fourCC` by ones holding
+// `text` (null counts as empty); the new entries go to the end of both lists.
+// E_INVALIDARG for lists that are not owned-item pointer lists; E_OUTOFMEMORY.
+// Both lists are left unchanged on failure.
+ZU_EXPORT_C HRESULT ZuFMMeta_SetSummaryText(tZULIST* items, tZULIST* records, uint32_t fourCC, const WCHAR* text);
+
+// Reads the top-level "INFO" list of an open file (a file handle of the
+// platform; the file position is left anywhere) and appends one item and one
+// record per sub-chunk, the sub-chunk's bytes up to the first zero taken as
+// text of the system ANSI code page. A FourCC a list already holds is skipped
+// (the first occurrence wins). A file without an "INFO" list leaves the lists
+// as they were, S_OK. 0x8004E007 for no handle, 0x8004E008 when no RIFF header
+// can be read, E_OUTOFMEMORY, E_INVALIDARG for unusable lists.
+ZU_EXPORT_C HRESULT ZuFMMeta_fillSummaryFromFileEx(void* fileHandle, tZULIST* items, tZULIST* records);
+
 #endif

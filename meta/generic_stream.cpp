@@ -1,0 +1,131 @@
+#include "meta/generic_stream.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "kernel/byte_order.h"
+#include "plugin/allocator.h"
+#include "zuinstr/zuinstr_guids.h"
+
+namespace zu {
+
+CZuGenericStreamBase::CZuGenericStreamBase(const GUID& kind) {
+    header_.headerSize = sizeof(GenericStreamHeader);
+    header_.formatCode = ZU_META_FORMAT_CODE;
+    header_.itemCount = 0;
+    header_.kind = kind;
+}
+
+HRESULT CZuGenericStreamBase::QueryInterface(const IID& iid, void** out) {
+    if (!ZuGuidEqual(iid, IID_ZuIUnknown) && !ZuGuidEqual(iid, IID_ZuIStream)) return E_NOINTERFACE;
+    // Never written through a null pointer, even for an identifier it serves.
+    if (!out) return E_POINTER;
+    AddRef();
+    *out = static_cast<IStream*>(this);
+    return S_OK;
+}
+
+ULONG CZuGenericStreamBase::AddRef() { return ++refs_; }
+
+ULONG CZuGenericStreamBase::Release() {
+    const ULONG left = --refs_;
+    // The base is the first and only base of the stream, so `this` is the
+    // allocator's block; the virtual destructor runs the rest.
+    if (left == 0) ZuDelete(this);
+    return left;
+}
+
+HRESULT CZuGenericStreamBase::Read(void*, ULONG, ULONG*) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::Write(const void*, ULONG, ULONG*) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::Seek(int64_t, DWORD, uint64_t*) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::SetSize(uint64_t) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::CopyTo(IStream*, uint64_t, uint64_t*, uint64_t*) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::Commit(DWORD) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::Revert() { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::LockRegion(uint64_t, uint64_t, DWORD) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::UnlockRegion(uint64_t, uint64_t, DWORD) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::Stat(void*, DWORD) { return E_NOTIMPL; }
+HRESULT CZuGenericStreamBase::Clone(IStream**) { return E_NOTIMPL; }
+
+HRESULT CZuGenericStream::Fetch(const uint8_t* record, const uint8_t** bytes, uint32_t* count) {
+    if (record == lastItem_) return E_FAIL;
+    lastItem_ = record;
+    *bytes = record;
+    // Header size + data size; records come from the module's own builders.
+    *count = LoadLE32(record) + LoadLE32(record + offsetof(MetaRecordHeader, dataSize));
+    return S_OK;
+}
+
+void CZuGenericStream::SerialiseHeader(uint8_t* out) const {
+    StoreLE32(out, header_.headerSize);
+    StoreLE32(out + 4, header_.formatCode);
+    StoreLE32(out + 8, header_.itemCount);
+    StoreLE32(out + 12, header_.kind.Data1);
+    StoreLE16(out + 16, header_.kind.Data2);
+    StoreLE16(out + 18, header_.kind.Data3);
+    std::memcpy(out + 20, header_.kind.Data4, sizeof header_.kind.Data4);
+}
+
+HRESULT CZuGenericStream::Read(void* buffer, ULONG count, ULONG* read) {
+    if (!buffer) return E_INVALIDARG;
+    if (!list_) return kMetaStreamOutOfRange;
+    if (count == 0) {
+        if (read) *read = 0;
+        return E_INVALIDARG;
+    }
+    if (cursor_.index < 0) header_.itemCount = static_cast<uint32_t>(RecordCount(list_));
+    uint8_t header[sizeof(GenericStreamHeader)];
+    SerialiseHeader(header);
+    uint32_t done = 0;
+    const HRESULT hr = MoveThroughRecords(
+        list_, header, sizeof header, cursor_, static_cast<uint8_t*>(buffer), count, &done,
+        [this](const uint8_t* record, const uint8_t** bytes, uint32_t* n) { return Fetch(record, bytes, n); });
+    if (read) *read = done;
+    return hr;
+}
+
+HRESULT CZuGenericStream::Seek(int64_t move, DWORD origin, uint64_t* newPosition) {
+    if (!list_) return kMetaStreamOutOfRange;
+    switch (origin) {
+        case ZU_STREAM_SEEK_SET:
+            cursor_ = RecordCursor{};
+            lastItem_ = nullptr;
+            break;
+        case ZU_STREAM_SEEK_CUR: {
+            // Only the low 32 bits count. In the header the skip counts header
+            // bytes too, so that a relative seek always equals reading as many
+            // bytes.
+            const uint32_t distance = static_cast<uint32_t>(static_cast<uint64_t>(move));
+            if (cursor_.index < 0) header_.itemCount = static_cast<uint32_t>(RecordCount(list_));
+            uint8_t header[sizeof(GenericStreamHeader)] = {};
+            uint32_t skipped = 0;
+            MoveThroughRecords(
+                list_, header, sizeof header, cursor_, nullptr, distance, &skipped,
+                [this](const uint8_t* record, const uint8_t** bytes, uint32_t* n) { return Fetch(record, bytes, n); });
+            if (skipped < distance) return kMetaStreamOutOfRange;
+            break;
+        }
+        case ZU_STREAM_SEEK_END:
+            cursor_ = RecordCursor{};
+            cursor_.index = RecordCount(list_);
+            lastItem_ = nullptr;
+            break;
+        default:
+            break;
+    }
+    if (newPosition) *newPosition = cursor_.index < 0 ? 0u : static_cast<uint64_t>(cursor_.index);
+    return S_OK;
+}
+
+}  // namespace zu
+
+ZU_EXPORT_C HRESULT ZuMetaStream_CreateGeneric(tZULIST* records, const GUID& kind, IStream** out) {
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+    if (!zu::IsRecordList(records)) return E_INVALIDARG;
+    zu::CZuGenericStream* stream = zu::ZuNew<zu::CZuGenericStream>(records, kind);
+    if (!stream) return E_OUTOFMEMORY;
+    stream->AddRef();  // the caller's reference
+    *out = stream;
+    return S_OK;
+}
