@@ -55,6 +55,9 @@ public:
     // Loads a file (DLS and GIG with their extension files, or SoundFont 2);
     // loadResult() tells whether it worked. The file set is closed afterwards.
     CRiffInstrument(const WCHAR* path, InstrumentKind kind);
+    // Rebuilds an instrument from a host's metadata object: wave records from
+    // IZuReadInstrumentMeta, images from its instrument image. No file set.
+    CRiffInstrument(IUnknown* source, InstrumentKind kind);
     virtual ~CRiffInstrument();
     CRiffInstrument(const CRiffInstrument&) = delete;
     CRiffInstrument& operator=(const CRiffInstrument&) = delete;
@@ -77,6 +80,7 @@ public:
     const uint8_t* wavePool() const { return wavePool_; }
     uint32_t wavePoolSize() const { return wavePoolSize_; }
     const InstrumentLayout& layout() const { return layout_; }
+    IUnknown* source() const { return source_; }
 
     // Reopens the file set for reading; 0 or 0x8004E007 (the set stays closed).
     HRESULT OpenFiles(bool withLayout);

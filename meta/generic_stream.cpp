@@ -119,6 +119,26 @@ HRESULT CZuGenericStream::Seek(int64_t move, DWORD origin, uint64_t* newPosition
 
 }  // namespace zu
 
+namespace zu {
+
+CZuGenericStreamBase::~CZuGenericStreamBase() {
+    if (keepAlive_) keepAlive_->Release();
+}
+
+void CZuGenericStreamBase::KeepAlive(IUnknown* owner) {
+    if (owner) owner->AddRef();
+    if (keepAlive_) keepAlive_->Release();
+    keepAlive_ = owner;
+}
+
+HRESULT CreateGenericStream(tZULIST* records, const GUID& kind, IUnknown* keepAlive, IStream** out) {
+    const HRESULT hr = ZuMetaStream_CreateGeneric(records, kind, out);
+    if (SUCCEEDED(hr)) static_cast<CZuGenericStreamBase*>(*out)->KeepAlive(keepAlive);
+    return hr;
+}
+
+}  // namespace zu
+
 ZU_EXPORT_C HRESULT ZuMetaStream_CreateGeneric(tZULIST* records, const GUID& kind, IStream** out) {
     if (!out) return E_INVALIDARG;
     *out = nullptr;

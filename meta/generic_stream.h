@@ -35,7 +35,9 @@ public:
     HRESULT ZU_STDCALL Stat(void* statstg, DWORD flags) override;
     HRESULT ZU_STDCALL Clone(IStream** out) override;
 
-    virtual ~CZuGenericStreamBase() = default;
+    virtual ~CZuGenericStreamBase();
+    // Keeps the owner of the list alive as long as the stream lives.
+    void KeepAlive(IUnknown* owner);
 
     ULONG RefCount() const { return refs_.load(); }
 
@@ -46,6 +48,7 @@ protected:
 
 private:
     std::atomic<ULONG> refs_{0};
+    IUnknown* keepAlive_ = nullptr;
 };
 
 class CZuGenericStream final : public CZuGenericStreamBase {
@@ -69,6 +72,9 @@ private:
     tZULIST* list_;
     RecordCursor cursor_;
 };
+
+// ZuMetaStream_CreateGeneric holding a reference on the lists' owner.
+HRESULT CreateGenericStream(tZULIST* records, const GUID& kind, IUnknown* keepAlive, IStream** out);
 
 }  // namespace zu
 

@@ -113,6 +113,22 @@ HRESULT CZuSummaryStream::GetItemBytes(const void* item, const uint8_t** bytes, 
     return S_OK;
 }
 
+CZuListStream::~CZuListStream() {
+    if (keepAlive_) keepAlive_->Release();
+}
+
+void CZuListStream::KeepAlive(IUnknown* owner) {
+    if (owner) owner->AddRef();
+    if (keepAlive_) keepAlive_->Release();
+    keepAlive_ = owner;
+}
+
+HRESULT CreateSummaryStream(tZULIST* items, IUnknown* keepAlive, IStream** out) {
+    const HRESULT hr = CreateSummaryStream(items, out);
+    if (SUCCEEDED(hr)) static_cast<CZuListStream*>(*out)->KeepAlive(keepAlive);
+    return hr;
+}
+
 HRESULT CreateSummaryStream(tZULIST* items, IStream** out) {
     if (!out) return E_INVALIDARG;
     *out = nullptr;

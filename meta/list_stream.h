@@ -35,7 +35,9 @@ public:
     HRESULT ZU_STDCALL Stat(void* statstg, DWORD flags) override;
     HRESULT ZU_STDCALL Clone(IStream** out) override;
 
-    virtual ~CZuListStream() = default;
+    virtual ~CZuListStream();
+    // Keeps the owner of the list alive as long as the stream lives.
+    void KeepAlive(IUnknown* owner);
 
     // The bytes `item` contributes. A null item forgets the record last handed
     // out. Asked again for the record just handed out, it answers E_FAIL: that
@@ -52,6 +54,7 @@ private:
     tZULIST* list_;
     RecordCursor cursor_;
     SummaryStreamHeader header_;
+    IUnknown* keepAlive_ = nullptr;
 };
 
 // The stream over a list of SummaryItem blocks (12-byte head, then the text):
@@ -71,6 +74,9 @@ private:
 // answer 0x800A0026), handed out with one reference. E_INVALIDARG for a null
 // out pointer or a list whose slots cannot hold pointers; E_OUTOFMEMORY.
 HRESULT CreateSummaryStream(tZULIST* items, IStream** out);
+// The same, holding a reference on the lists' owner for the stream's life, so
+// a host may read the stream after the lists' metadata object is gone.
+HRESULT CreateSummaryStream(tZULIST* items, IUnknown* keepAlive, IStream** out);
 
 }  // namespace zu
 

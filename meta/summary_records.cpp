@@ -132,8 +132,17 @@ HRESULT FillSummary(platform::FileHandle handle, tZULIST* items, tZULIST* record
         const uint32_t size = LoadLE32(chunk + 4);
         const uint64_t data = pos + 8;
         // A sub-chunk cut short by the list or the file gives what is there.
-        const std::string ansi = file.ReadText(data, std::min<uint64_t>(size, listEnd - data));
-        const std::u16string text = platform::AnsiToU16(ansi.data(), ansi.size());
+        std::u16string text;
+        if (fourCC == FourCC("ifil") || fourCC == FourCC("iver")) {
+            // A SoundFont version is two 16-bit words, not text: they travel as
+            // two UTF-16 units, so a save writes back the same 4 bytes.
+            uint8_t version[4] = {};
+            if (size >= 4 && listEnd - data >= 4 && file.ReadAt(data, version, 4))
+                text = {static_cast<char16_t>(LoadLE16(version)), static_cast<char16_t>(LoadLE16(version + 2))};
+        } else {
+            const std::string ansi = file.ReadText(data, std::min<uint64_t>(size, listEnd - data));
+            text = platform::AnsiToU16(ansi.data(), ansi.size());
+        }
         ZU_RETURN_IF_FAILED(AddFirstOccurrence(items, records, fourCC, text));
         pos = data + size + (size & 1u);
     }

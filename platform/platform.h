@@ -189,6 +189,9 @@ public:
     TokenWriteMapping& operator=(const TokenWriteMapping&) = delete;
     uint8_t* data() const { return data_; }  // null when the token could not be mapped
     uint32_t size() const { return target_.size; }
+    // Delivers what was written (another process's memory gets the local
+    // buffer now); false when that failed. The destructor finishes too.
+    bool Finish();
 
 private:
     TokenTarget target_;
@@ -197,6 +200,7 @@ private:
     size_t viewBytes_ = 0;
     void* duplicate_ = nullptr;
     uint8_t* local_ = nullptr;
+    bool finished_ = false;
 };
 
 // ---- The process's default window layout (right-to-left languages) ----

@@ -433,7 +433,13 @@ HRESULT CDLSReadAudioStream::ReadToToken(uint64_t startFrame, const _zumemorytok
         if (!readFile_->isOpen()) return ZU_E_FILE_OPEN;
         return ZU_E_FILE_READ;
     }
-    return Read(startFrame, mapping.data(), mapping.size(), frames, framesRead);
+    HRESULT hr = Read(startFrame, mapping.data(), mapping.size(), frames, framesRead);
+    // Samples that could not be delivered into the host's process were not read.
+    if (!mapping.Finish() && SUCCEEDED(hr)) {
+        hr = ZU_E_FILE_READ;
+        if (framesRead) *framesRead = 0;
+    }
+    return hr;
 }
 
 HRESULT CDLSReadAudioStream::BeginDirectAccess(uint64_t*, uint64_t*, void**) { return ZU_E_FILE_OPEN; }

@@ -7,6 +7,7 @@
 #include "kernel/byte_order.h"
 #include "kernel/moniker.h"
 #include "kernel/render_template.h"
+#include "meta/read_meta.h"
 #include "plugin/module_state.h"
 #include "reader/audio_stream.h"
 #include "reader/read_file_class.h"
@@ -56,7 +57,7 @@ CDlsReadFile::~CDlsReadFile() {
         ZuDelete(entry_.stream);
         entry_.stream = nullptr;
     }
-    if (meta_) meta_->Release();
+    CDlsReadMeta::Discard(std::exchange(meta_, nullptr));
     HandBackContainer();
     if (fileClass_) fileClass_->Release();
 }
@@ -149,12 +150,9 @@ HRESULT CDlsReadFile::CloseFile() {
     if (entry_.stream) entry_.stream->WaitForIdle();
     if (container_ && container_->instrument() && container_->instrument()->AreFilesOpen())
         container_->CloseContainerFiles(fileName_);
-    // The metadata object itself lives on while the host holds it; the next
+    // A metadata object the host still holds lives on, emptied; the next
     // GetMeta makes a fresh one.
-    if (meta_) {
-        meta_->Release();
-        meta_ = nullptr;
-    }
+    CDlsReadMeta::Discard(std::exchange(meta_, nullptr));
     isOpen_ = 0;
     return S_OK;
 }
@@ -297,7 +295,11 @@ HRESULT CDlsReadFile::ConfigureStream(ULONG index, void*, _ZUFILESTREAMFORMATINF
 HRESULT CDlsReadFile::GetMeta(IZuReadMeta** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return E_NOTIMPL;  // metadata objects are not served yet
+    if (!meta_) {
+        meta_ = CDlsReadMeta::Create(this, fileClass_ ? fileClass_->kind() : kInstrumentDls);
+        if (!meta_) return E_OUTOFMEMORY;
+    }
+    return meta_->QueryInterface(IID_IZuReadMeta, reinterpret_cast<void**>(out));
 }
 
 HRESULT CDlsReadFile::GetTemplate(tagZUTEMPLATExV2** out) {

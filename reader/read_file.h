@@ -13,6 +13,7 @@ namespace zu {
 
 class CDlsReadFileClass;
 class CDLSReadAudioStream;
+class CDlsReadMeta;
 
 // The read file's one stream, as the host addresses it by index.
 struct StreamEntry {
@@ -83,7 +84,7 @@ private:
     int32_t subStream_ = -1;
     bool wholePool_ = true;
     StreamEntry entry_;
-    IUnknown* meta_ = nullptr;
+    CDlsReadMeta* meta_ = nullptr;  // owned; created at the first GetMeta
     char title_[1088] = {};
     uint64_t dataOffset_ = 0, dataBytes_ = 0, frames_ = 0, frames2_ = 0;
     WAVEFORMATEX format_ = {};

@@ -768,7 +768,7 @@ TEST_F(SummaryLoader, SoundFontInfoWithBinaryOddAndEmptyChunks) {
     desc.info.push_back({"IENG", std::string("Caf\xE9 \x80\0junk", 11)});
     Summary sum;
     ASSERT_EQ(Load(zu::fixture::BuildSf2(desc), sum), S_OK);
-    EXPECT_EQ(Entries(sum), (EntryList{{"ifil", u"\u0002"},
+    EXPECT_EQ(Entries(sum), (EntryList{{"ifil", u"\u0002\u0001"},
                                        {"isng", u"EMU8000"},
                                        {"INAM", u"Small"},
                                        {"ICMT", u"odd"},

@@ -42,13 +42,19 @@ TokenWriteMapping::TokenWriteMapping(const TokenTarget& target) : target_(target
     }
 }
 
+bool TokenWriteMapping::Finish() {
+    if (finished_) return true;
+    finished_ = true;
+    if (!local_) return data_ != nullptr;
+    iovec localIov{local_, target_.size};
+    iovec remoteIov{reinterpret_cast<void*>(static_cast<uintptr_t>(target_.baseAddress + target_.offset)), target_.size};
+    const ssize_t n = ::process_vm_writev(static_cast<pid_t>(target_.ownerProcessId), &localIov, 1, &remoteIov, 1, 0);
+    return n == static_cast<ssize_t>(target_.size);
+}
+
 TokenWriteMapping::~TokenWriteMapping() {
-    if (local_) {
-        iovec localIov{local_, target_.size};
-        iovec remoteIov{reinterpret_cast<void*>(static_cast<uintptr_t>(target_.baseAddress + target_.offset)), target_.size};
-        ::process_vm_writev(static_cast<pid_t>(target_.ownerProcessId), &localIov, 1, &remoteIov, 1, 0);
-        std::free(local_);
-    }
+    Finish();
+    std::free(local_);
     if (view_) ::munmap(view_, viewBytes_);
 }
 

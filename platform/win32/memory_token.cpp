@@ -31,17 +31,22 @@ TokenWriteMapping::TokenWriteMapping(const TokenTarget& target) : target_(target
     }
 }
 
+bool TokenWriteMapping::Finish() {
+    if (finished_) return true;
+    finished_ = true;
+    if (!local_) return data_ != nullptr;
+    HANDLE owner = ::OpenProcess(PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, target_.ownerProcessId);
+    if (!owner) return false;
+    SIZE_T written = 0;
+    const BOOL ok = ::WriteProcessMemory(owner, reinterpret_cast<void*>(static_cast<uintptr_t>(target_.baseAddress + target_.offset)),
+                                         local_, target_.size, &written);
+    ::CloseHandle(owner);
+    return ok && written == target_.size;
+}
+
 TokenWriteMapping::~TokenWriteMapping() {
-    if (local_) {
-        HANDLE owner = ::OpenProcess(PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, target_.ownerProcessId);
-        if (owner) {
-            SIZE_T written = 0;
-            ::WriteProcessMemory(owner, reinterpret_cast<void*>(static_cast<uintptr_t>(target_.baseAddress + target_.offset)),
-                                 local_, target_.size, &written);
-            ::CloseHandle(owner);
-        }
-        std::free(local_);
-    }
+    Finish();
+    std::free(local_);
     if (view_) ::UnmapViewOfFile(view_);
     if (duplicate_) ::CloseHandle(duplicate_);
 }

@@ -8,6 +8,7 @@ int RunFormats(const Args& args);
 int RunIdentify(const Args& args);
 int RunWaves(const Args& args);
 int RunExtract(const Args& args);
+int RunInfo(const Args& args);
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -24,6 +25,13 @@ const std::vector<Command>& Commands() {
          "  Hands the file's first bytes to each format class of the module and prints\n"
          "  the one that accepts it, or the module's message for the refusal.\n",
          {"--module"}, &RunIdentify},
+        {"info", "show the INFO texts, instruments, regions and waves of a file",
+         "zuinstr info FILE [--json] [--module PATH]\n"
+         "  Prints the format, the INFO texts, each instrument (SoundFont 2: preset)\n"
+         "  with bank, program, drum flag and name, its regions with key ranges and\n"
+         "  layers, and the wave each layer plays, all through the module's metadata\n"
+         "  interfaces.\n",
+         {"--module"}, &RunInfo},
         {"waves", "list the waves (samples) of an instrument",
          "zuinstr waves FILE [--json] [--module PATH]\n"
          "  Prints each wave of the instrument: index, name, format, frames, duration.\n",
