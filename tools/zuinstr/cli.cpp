@@ -9,6 +9,8 @@ int RunIdentify(const Args& args);
 int RunWaves(const Args& args);
 int RunExtract(const Args& args);
 int RunInfo(const Args& args);
+int RunConvert(const Args& args);
+int RunReplace(const Args& args);
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -41,6 +43,20 @@ const std::vector<Command>& Commands() {
          "  Without --wave: every wave joined end to end in the pool's format (the\n"
          "  aggregated stream). With --wave N: wave N alone, in its own format.\n",
          {"--module", "--wave", "-o", "--output"}, &RunExtract},
+        {"convert", "save an instrument again through the module's render class",
+         "zuinstr convert SRC DST [--quiet] [--module PATH]\n"
+         "  Opens SRC and saves its audio and instrument data as DST (DLS, GIG or\n"
+         "  SoundFont 2 by DST's extension; the instrument must be of that kind).\n"
+         "  The file is rendered beside DST and takes DST's place only when the save\n"
+         "  succeeded, so DST may be SRC itself.\n",
+         {"--module"}, &RunConvert},
+        {"replace", "save an instrument with edited audio",
+         "zuinstr replace SRC --audio EDITED.wav -o DST [--quiet] [--module PATH]\n"
+         "  Saves SRC's instrument data with the audio of EDITED.wav in place of its\n"
+         "  wave pool (the aggregated stream 'zuinstr extract' writes). The WAV must\n"
+         "  hold the pool's frame count; another sample format is converted into each\n"
+         "  wave's own format. Saved safely, as convert is.\n",
+         {"--module", "--audio", "-o", "--output"}, &RunReplace},
     };
     return commands;
 }
