@@ -33,23 +33,34 @@ bool IsPoolChunk(const TopChunk& c, InstrumentKind kind) {
     return kind == kInstrumentGig && (c.id == FourCC("3crc") || c.id == FourCC("einf"));
 }
 
-// The top-level chunks of a form in file order.
+bool FileSizeOf(InstrumentRiffFile& file, uint64_t* size) { return platform::FileSize(file.File().GetHandle(), size); }
+
+// A size field as far as the file can hold it: the images made from a file
+// are never sized by a size field that runs past its end.
+uint64_t HeldBytes(InstrumentRiffFile& file, uint64_t size) {
+    uint64_t fileSize = 0;
+    return FileSizeOf(file, &fileSize) ? std::min(size, fileSize) : size;
+}
+
+// The top-level chunks of a form in file order; a chunk that runs past the
+// end of the file counts the bytes the file holds.
 std::vector<TopChunk> ListTopChunks(InstrumentRiffFile& file) {
     std::vector<TopChunk> chunks;
     if (!file.Rewind()) return chunks;
+    uint64_t fileSize = 0;
+    const bool sized = FileSizeOf(file, &fileSize);
     uint32_t id = 0, size = 0;
     int isList = 0;
     while (file.DescendAny(&id, &isList, &size)) {
         const RiffChunkInfo& c = file.Current();
         TopChunk t{isList ? c.fccType : c.ckid, isList != 0, static_cast<uint64_t>(c.dataOffset) - 8,
                    8 + static_cast<uint64_t>(c.cksize) + (c.cksize & 1u)};
+        if (sized) t.bytes = std::min(t.bytes, fileSize > t.start ? fileSize - t.start : 0);
         chunks.push_back(t);
         if (!file.AscendCurrent()) break;
     }
     return chunks;
 }
-
-bool FileSizeOf(InstrumentRiffFile& file, uint64_t* size) { return platform::FileSize(file.File().GetHandle(), size); }
 
 // Reads bytes at an absolute offset; what lies past the end of the file stays zero.
 void ReadAt(InstrumentRiffFile& file, uint64_t offset, uint8_t* out, uint32_t count) {
@@ -136,7 +147,11 @@ HRESULT CRiffInstrument::OpenDlsFileSet(bool withLayout) {
 uint32_t CRiffInstrument::ReadWave(InstrumentRiffFile& file, InstrumentWaveEntry& entry, InstrumentWaveInfo& info,
                                    uint32_t fileIndex) {
     const uint32_t p = file.Position();
-    WAVEFORMATEX wfx{};
+    // 18 bytes are read, but the repair looks at the extensible part of a
+    // format whose cbSize announces one: give it zeros to look at, never the
+    // bytes beyond the record.
+    WAVEFORMATEXTENSIBLE room{};
+    WAVEFORMATEX& wfx = room.Format;
     file.ReadChunk(FourCC("fmt "), &wfx, sizeof wfx, true);
     ZuAudio_FixBadWfx(&wfx);
     info.format = wfx;
@@ -300,7 +315,7 @@ HRESULT CRiffInstrument::BuildDlsWavePoolImage(const uint64_t* cues, uint32_t cu
     main.Rewind();
     if (!main.Descend(FourCC("wvpl"), true, &wvplSize)) return ZU_E_FILE_OPEN;
     main.AscendCurrent();
-    poolSize = static_cast<uint64_t>(wvplSize) + 12;
+    poolSize = HeldBytes(main, wvplSize) + 12;
     for (uint32_t i = 0; i < cueCount; ++i) {
         InstrumentRiffFile* file = nullptr;
         if (!enterWave(cues[i], &file)) return ZU_E_FILE_OPEN;
@@ -315,7 +330,7 @@ HRESULT CRiffInstrument::BuildDlsWavePoolImage(const uint64_t* cues, uint32_t cu
                 poolSize -= std::min<uint64_t>(size, poolSize);
                 exact += 12;
             } else {
-                exact += 8 + static_cast<uint64_t>(size) + (size & 1u);
+                exact += 8 + HeldBytes(*file, static_cast<uint64_t>(size) + (size & 1u));
             }
             if (!file->AscendCurrent()) break;
         }
@@ -325,11 +340,11 @@ HRESULT CRiffInstrument::BuildDlsWavePoolImage(const uint64_t* cues, uint32_t cu
     main.Rewind();
     for (const uint32_t fcc : {FourCC("ptbl"), FourCC("3crc"), FourCC("einf")}) {
         const uint32_t size = main.GetChunkSize(fcc, false);
-        poolSize += static_cast<uint64_t>(size) + 8;
+        poolSize += HeldBytes(main, size) + 8;
         uint32_t found = 0;
         main.Rewind();
         if (main.Descend(fcc, false, &found)) {
-            exact += 8 + static_cast<uint64_t>(found) + (found & 1u);
+            exact += 8 + HeldBytes(main, static_cast<uint64_t>(found) + (found & 1u));
             main.AscendCurrent();
         }
         main.Rewind();

@@ -120,7 +120,10 @@ HRESULT CRiffInstrument::LoadSoundFont() {
     uint32_t pdtaSize = 0, pdtaOffset = 0;
     file.Rewind();
     if (file.Descend(FourCC("pdta"), true, &pdtaSize, &pdtaOffset)) {
-        const uint64_t bytes = static_cast<uint64_t>(pdtaSize) + 8;
+        // As far as the file holds the list: a size field past the end of the
+        // file does not size the image.
+        const uint64_t start = static_cast<uint64_t>(pdtaOffset) - 8;
+        const uint64_t bytes = std::min<uint64_t>(static_cast<uint64_t>(pdtaSize) + 8, fileSize > start ? fileSize - start : 0);
         if (bytes > 0x7FFFFFFFu) return ZU_E_FILE_OPEN;
         headerSize_ = static_cast<uint32_t>(bytes);
         header_ = static_cast<uint8_t*>(ZuAlloc(headerSize_));

@@ -34,6 +34,11 @@ void CopyText(WCHAR* buffer, ULONG capacity, const Text& text) {
     buffer[n] = 0;
 }
 
+// True when a frame of the format is exactly its channels' samples.
+bool HoldsItsChannels(const _zuwaveformat& f) {
+    return static_cast<uint32_t>(f.channels) * ZuAudio_BytesFromSampleType(f.sampleType) == f.blockAlign;
+}
+
 // Sample rate, bit depth and channel wording of a format.
 Text AttributesText(const WAVEFORMATEX& f) {
     char buf[96];
@@ -318,7 +323,10 @@ size_t CDLSReadAudioStream::ReadFromPool(uint8_t* destination, size_t bytes, boo
             const size_t got = ReadFile(e->fileIndex, raw, asked);
             const size_t frames = got / waveAlign;
             ZUCHANNELCOPYFUNC copy = ZuAudio_GetCopyChannelsFunction(&pool, &e->format);
-            if (copy) {
+            // The copy steps by channels x sample bytes: a block align that
+            // does not hold them (a format the loader could not repair) would
+            // take it past the frames read or the frames written.
+            if (copy && HoldsItsChannels(e->format) && HoldsItsChannels(container->aggregateRecord())) {
                 copy(destination, pool.nChannels, 0, raw, e->format.channels, 0, frames);
                 for (uint32_t ch = e->format.channels; ch < pool.nChannels; ++ch)
                     ZuAudio_MuteChannel(destination, poolType, pool.nChannels, ch, frames);

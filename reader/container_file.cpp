@@ -68,7 +68,9 @@ void CDlsContainerFile::ComputeAggregateFormat() {
             aggregate_.nSamplesPerSec = wfx.nSamplesPerSec;
         }
         if (changed) {
-            aggregate_.nBlockAlign = static_cast<uint16_t>(aggregate_.nChannels * aggregate_.wBitsPerSample / 8);
+            // In 32 bits (16-bit fields promote to int); a value beyond 16 bits wraps.
+            aggregate_.nBlockAlign =
+                static_cast<uint16_t>(static_cast<uint32_t>(aggregate_.nChannels) * aggregate_.wBitsPerSample / 8u);
             aggregate_.nAvgBytesPerSec = aggregate_.nSamplesPerSec * aggregate_.nBlockAlign;
         }
     }

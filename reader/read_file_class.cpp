@@ -205,6 +205,9 @@ HRESULT CGigReadFileClass::OpenFile(IZuReadFile** out, void* ignored1, void* ign
         InstrumentWaveEntry info;
         container->GetSubStreamInfo(i, &info, 0);
         if (info.info && LoadLE32(info.info->gigWave0) != 0) {
+            // Drop this reference first: the read file's release must be the
+            // container's last, or the class would keep a freed container listed.
+            container.Reset();
             (*out)->CloseFile();
             (*out)->Release();
             *out = nullptr;

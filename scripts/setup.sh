@@ -3,16 +3,21 @@
 # and nothing when it is all there already.
 #   scripts/setup.sh          everything (Linux build, Windows cross build, wine, test tools)
 #   scripts/setup.sh --linux  only what the Linux build and its tools need
+#   scripts/setup.sh --fuzz   the Linux build and the fuzz build (clang with libFuzzer)
 set -euo pipefail
 
 linux_packages=(cmake ninja-build g++ python3 libgtest-dev googletest libssl3 libsndfile1-dev
                 libgig-dev gigtools fluidsynth timgm6mb-soundfont sox)
 windows_packages=(g++-mingw-w64-x86-64 wine wine64)
+# clang's -fsanitize=fuzzer comes with its compiler runtime package.
+fuzz_packages=(clang-14 libclang-rt-14-dev)
 
 wanted=("${linux_packages[@]}")
-if [[ "${1:-}" != "--linux" ]]; then
-  wanted+=("${windows_packages[@]}")
-fi
+case "${1:-}" in
+  --linux) ;;
+  --fuzz) wanted+=("${fuzz_packages[@]}") ;;
+  *) wanted+=("${windows_packages[@]}" "${fuzz_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do
