@@ -30,6 +30,14 @@ public:
         return left;
     }
     ULONG RefCount() const { return refs_.load(); }
+    // A new reference, unless the object is already on its way out (count 0):
+    // for lists that find objects which remove themselves when they end.
+    bool TryAddRef() {
+        ULONG n = refs_.load();
+        while (n != 0)
+            if (refs_.compare_exchange_weak(n, n + 1)) return true;
+        return false;
+    }
 
 private:
     std::atomic<ULONG> refs_{0};

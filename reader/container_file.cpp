@@ -5,6 +5,7 @@
 #include <map>
 
 #include "plugin/module_state.h"
+#include "reader/read_file_class.h"
 
 namespace zu {
 namespace {
@@ -23,9 +24,11 @@ ULONG ContainerFlags() { return g_containerFlags.load(); }
 
 CDlsContainerFile::CDlsContainerFile() = default;
 
-CDlsContainerFile* CDlsContainerFile::Create(const WCHAR* path, InstrumentKind kind) {
+CDlsContainerFile* CDlsContainerFile::Create(const WCHAR* path, InstrumentKind kind, CDlsReadFileClass* owner) {
     auto* c = ZuNew<CDlsContainerFile>();
     if (!c) return nullptr;
+    c->owner_ = owner;
+    if (owner) owner->AddRef();
     g_containerFlags.fetch_or(3);
     size_t i = 0;
     for (; path && path[i] && i + 1 < 260; ++i) c->path_[i] = path[i];
@@ -36,6 +39,12 @@ CDlsContainerFile* CDlsContainerFile::Create(const WCHAR* path, InstrumentKind k
 }
 
 CDlsContainerFile::~CDlsContainerFile() {
+    // A host may hold a container past its read files: whenever it ends, it
+    // leaves its class's list, so the list never holds an ended container.
+    if (owner_) {
+        owner_->ForgetContainer(this);
+        owner_->Release();
+    }
     ZuFree(expansion_);
     if (instrument_) {
         instrument_->CloseFiles();

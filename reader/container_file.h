@@ -18,7 +18,8 @@ class CDlsContainerFile final : public IZuContainerFile, public RefCounted<CDlsC
 public:
     // Null only when memory runs out; an instrument that failed to load still
     // gives a container (whose instrument reports the failure).
-    static CDlsContainerFile* Create(const WCHAR* path, InstrumentKind kind);
+    // The container takes a reference on its class, whose list it leaves when it ends.
+    static CDlsContainerFile* Create(const WCHAR* path, InstrumentKind kind, class CDlsReadFileClass* owner);
     ~CDlsContainerFile();
 
     HRESULT ZU_STDCALL QueryInterface(const IID& iid, void** out) override;
@@ -51,6 +52,7 @@ private:
     size_t expansionSize_ = 0;
     CRiffInstrument* instrument_ = nullptr;
     int32_t openCount_ = 0;
+    class CDlsReadFileClass* owner_ = nullptr;
 };
 
 }  // namespace zu

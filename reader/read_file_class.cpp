@@ -143,40 +143,33 @@ HRESULT CDlsReadFileClass::ShowAbout(void* parentWindow) {
 
 CDlsContainerFile* CDlsReadFileClass::AcquireContainer(const WCHAR* path) {
     if (!containers_) return nullptr;
-    {
-        platform::CriticalSectionGuard guard(*reinterpret_cast<platform::CriticalSection*>(containers_->lock));
-        for (int32_t i = 0; i < containers_->count; ++i) {
-            CDlsContainerFile* c = nullptr;
-            std::memcpy(&c, static_cast<uint8_t*>(containers_->items) + static_cast<size_t>(i) * containers_->itemSize, sizeof c);
-            if (c && c->SamePath(path)) {
-                c->AddRef();
-                return c;
-            }
-        }
+    platform::CriticalSectionGuard guard(*reinterpret_cast<platform::CriticalSection*>(containers_->lock));
+    for (int32_t i = 0; i < containers_->count; ++i) {
+        CDlsContainerFile* c = nullptr;
+        std::memcpy(&c, static_cast<uint8_t*>(containers_->items) + static_cast<size_t>(i) * containers_->itemSize, sizeof c);
+        // One that is ending (count 0) is about to leave the list: not shared.
+        if (c && c->SamePath(path) && c->TryAddRef()) return c;
     }
-    CDlsContainerFile* created = CDlsContainerFile::Create(path, kind_);
+    CDlsContainerFile* created = CDlsContainerFile::Create(path, kind_, this);
     if (!created) return nullptr;
     created->AddRef();  // the read file's reference; the list holds none
-    if (FAILED(ZuList_InsertList(containers_, -1, &created, 1))) {
-        // Not listed: still usable by this read file, never shared.
-    }
+    ZuList_InsertList(containers_, -1, &created, 1);  // unlisted, it is still usable, only not shared
     return created;
 }
 
 void CDlsReadFileClass::ReturnContainer(CDlsContainerFile* container) {
-    if (!container) return;
-    if (!containers_) {
-        container->Release();
-        return;
-    }
+    if (container) container->Release();
+}
+
+void CDlsReadFileClass::ForgetContainer(CDlsContainerFile* container) {
+    if (!containers_) return;
     platform::CriticalSectionGuard guard(*reinterpret_cast<platform::CriticalSection*>(containers_->lock));
-    if (container->Release() != 0) return;
     for (int32_t i = 0; i < containers_->count; ++i) {
         CDlsContainerFile* c = nullptr;
         std::memcpy(&c, static_cast<uint8_t*>(containers_->items) + static_cast<size_t>(i) * containers_->itemSize, sizeof c);
         if (c == container) {
             ZuList_DeleteList(containers_, i, 1, FALSE);
-            break;
+            return;
         }
     }
 }

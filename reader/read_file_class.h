@@ -46,8 +46,10 @@ public:
     // The container of a path, shared by every read file of that path: a new
     // reference on the listed one, or a new container appended to the list.
     CDlsContainerFile* AcquireContainer(const WCHAR* path);
-    // Gives a read file's reference back; a container destroyed by it leaves the list.
+    // Gives a read file's reference back.
     void ReturnContainer(CDlsContainerFile* container);
+    // Called by a container as it ends: it leaves the list.
+    void ForgetContainer(CDlsContainerFile* container);
 
 protected:
     IZuFileIOManager* manager_ = nullptr;  // the host's, held without a reference

@@ -115,12 +115,10 @@ TEST(FuzzRegressions, UnrepairableBlockAlignIsNotExpanded) {
     OpenAndReadAll(0, dir.File("wide.dls").u8string());
 }
 
-// Not yet fixed (found by reading, not by the fuzz target, which releases the
-// container first): a host that keeps the container of a read file after the
-// read file's last release makes the container's own last release free it
-// while the class still lists it; the next open through the class reads the
-// freed container. Enable once the container leaves the list on destruction.
-TEST(FuzzRegressions, DISABLED_ContainerHeldPastItsReadFile) {
+// A host that keeps the container of a read file after the read file's last
+// release: the container's own last release must take it off the class's
+// list, or the next open through the class reads a freed container.
+TEST(FuzzRegressions, ContainerHeldPastItsReadFile) {
     TempDir dir;
     WriteFileBytes(dir.File("two.dls"), fixture::BuildDlsBytes(fixture::TwoWaveDls()));
     IZuReadFileClass* cls = NewReaderClass(CLSID_ZuDlsInstrument);
