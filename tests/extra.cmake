@@ -146,3 +146,15 @@ if(NOT WIN32)
     message(STATUS "libgig not found (pkg-config gig): the libgig fixture tests are skipped")
   endif()
 endif()
+
+# The example instruments that ship in examples/ are made by the fixture
+# builder; the test checks that the shipped files are exactly what it makes.
+add_executable(make_examples ${CMAKE_SOURCE_DIR}/examples/make_examples.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/fixture_builder.cpp)
+target_include_directories(make_examples PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+if(WIN32)
+  target_link_options(make_examples PRIVATE ${ZU_EXE_LINK_OPTIONS})
+else()
+  add_test(NAME examples_are_reproducible
+    COMMAND ${CMAKE_COMMAND} -DMAKER=$<TARGET_FILE:make_examples> -DSHIPPED=${CMAKE_SOURCE_DIR}/examples
+            -DWORK=${CMAKE_CURRENT_BINARY_DIR}/examples -P ${CMAKE_SOURCE_DIR}/cmake/CheckExamples.cmake)
+endif()

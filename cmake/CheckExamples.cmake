@@ -1,0 +1,13 @@
+# Makes the example instruments afresh and compares them with the shipped ones.
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${MAKER} ${WORK} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "make_examples failed")
+endif()
+foreach(name piano.dls strings.gig bells.sf2)
+  file(SHA256 ${WORK}/${name} made)
+  file(SHA256 ${SHIPPED}/${name} shipped)
+  if(NOT made STREQUAL shipped)
+    message(FATAL_ERROR "examples/${name} is not what the fixture builder makes")
+  endif()
+endforeach()
