@@ -158,3 +158,13 @@ else()
     COMMAND ${CMAKE_COMMAND} -DMAKER=$<TARGET_FILE:make_examples> -DSHIPPED=${CMAKE_SOURCE_DIR}/examples
             -DWORK=${CMAKE_CURRENT_BINARY_DIR}/examples -P ${CMAKE_SOURCE_DIR}/cmake/CheckExamples.cmake)
 endif()
+
+# The host tool end to end (Linux: sox, the dump tools and libgig's files).
+if(TARGET zuinstr_tool AND NOT WIN32)
+  set(ZU_LIBGIG_FIXTURE "")
+  if(TARGET libgig_fixture)
+    set(ZU_LIBGIG_FIXTURE $<TARGET_FILE:libgig_fixture>)
+  endif()
+  add_test(NAME tool_roundtrip COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tool/tool_roundtrip.sh
+    $<TARGET_FILE:zuinstr_tool> ${CMAKE_SOURCE_DIR}/examples "${ZU_LIBGIG_FIXTURE}")
+endif()

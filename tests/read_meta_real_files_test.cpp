@@ -115,6 +115,13 @@ TEST(ReadMetaRealFiles, TimGM6mbPresetsAndRegions) {
     ExpectSoundFontMatches(path);
 }
 
+// The large General MIDI SoundFont, when it is installed (the benchmark's file).
+TEST(ReadMetaRealFiles, FluidR3PresetsAndRegions) {
+    const std::string path = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    if (!std::ifstream(path).good()) GTEST_SKIP() << "fluid-soundfont-gm is not installed";
+    ExpectSoundFontMatches(path);
+}
+
 #ifndef _WIN32
 // DLS and GIG files written through another library's API: the instruments,
 // regions and wave links the generator's manifest lists.

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The host tool end to end on Linux: convert, replace and the safe save, on
+# the example instruments, a Debian SoundFont and files another library wrote.
+#   tool_roundtrip.sh TOOL EXAMPLES_DIR LIBGIG_FIXTURE_OR_EMPTY
+set -euo pipefail
+tool=$1
+examples=$2
+libgig=${3:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+# info --json without the file name, for comparing two files' contents.
+contents() { "$tool" info --json "$1" | sed 's/^{"file": "[^"]*", //'; }
+
+passed=0
+check() { passed=$((passed + 1)); }
+
+for f in piano.dls strings.gig bells.sf2; do
+  "$tool" convert --quiet "$examples/$f" "$work/$f" || fail "convert $f"
+  [ "$(contents "$examples/$f")" = "$(contents "$work/$f")" ] || fail "$f: info differs after convert"
+  "$tool" extract --quiet "$examples/$f" -o "$work/a.wav"
+  "$tool" extract --quiet "$work/$f" -o "$work/b.wav"
+  cmp -s "$work/a.wav" "$work/b.wav" || fail "$f: audio differs after convert"
+  check
+done
+
+# A SoundFont another tool wrote, saved over a copy of itself.
+if [ -f /usr/share/sounds/sf2/TimGM6mb.sf2 ]; then
+  cp /usr/share/sounds/sf2/TimGM6mb.sf2 "$work/tim.sf2"
+  before=$(contents "$work/tim.sf2")
+  "$tool" convert --quiet "$work/tim.sf2" "$work/tim.sf2" || fail "convert over the source"
+  [ "$before" = "$(contents "$work/tim.sf2")" ] || fail "TimGM6mb: info differs after saving over itself"
+  [ -z "$(ls "$work" | grep partial || true)" ] || fail "a partial file was left behind"
+  check
+fi
+
+# A kind mismatch is refused before anything is written.
+if "$tool" convert --quiet "$examples/bells.sf2" "$work/bells.dls" 2> "$work/err"; then fail "sf2 into dls accepted"; fi
+grep -q "can only be saved as a SoundFont 2 file" "$work/err" || fail "no clear message for a kind mismatch"
+[ ! -e "$work/bells.dls" ] || fail "a refused save left a file"
+check
+
+# A save that fails leaves the old file untouched.
+cp "$examples/piano.dls" "$work/keep.dls"
+printf 'not a wav' > "$work/bad.wav"
+if "$tool" replace --quiet "$work/keep.dls" --audio "$work/bad.wav" -o "$work/keep.dls" 2>/dev/null; then fail "bad audio accepted"; fi
+cmp -s "$examples/piano.dls" "$work/keep.dls" || fail "a failed save changed the file"
+check
+
+# Edited audio: inverted with sox, the waves read back inverted, nothing else changes.
+if command -v sox > /dev/null; then
+  "$tool" extract --quiet "$examples/piano.dls" -o "$work/pool.wav"
+  sox "$work/pool.wav" "$work/inv.wav" vol -1
+  "$tool" replace --quiet "$examples/piano.dls" --audio "$work/inv.wav" -o "$work/inv.dls" || fail "replace"
+  "$tool" extract --quiet "$work/inv.dls" -o "$work/back.wav"
+  cmp -s "$work/inv.wav" "$work/back.wav" || fail "the inverted audio did not come back"
+  [ "$(contents "$examples/piano.dls")" = "$(contents "$work/inv.dls")" ] || fail "replace changed more than the audio"
+  check
+fi
+
+# Files another library wrote: saved, they load in that library's tools with the same samples.
+if [ -n "$libgig" ] && [ -x "$libgig" ] && command -v dlsdump > /dev/null; then
+  for kind in dls gig2 gig3 gig4; do
+    ext=dls; case $kind in gig*) ext=gig;; esac
+    "$libgig" "$kind" "$work/lg.$ext" --waves 3 --instruments 2 --regions 2 > /dev/null
+    "$tool" convert --quiet "$work/lg.$ext" "$work/lg_saved.$ext" || fail "convert libgig $kind"
+    [ "$(contents "$work/lg.$ext")" = "$(contents "$work/lg_saved.$ext")" ] || fail "libgig $kind: info differs"
+    "$tool" convert --quiet "$work/lg_saved.$ext" "$work/lg_again.$ext"
+    cmp -s "$work/lg_saved.$ext" "$work/lg_again.$ext" || fail "libgig $kind: saving a saved file changed it"
+    dump=dlsdump; [ $ext = gig ] && dump=gigdump
+    $dump "$work/lg_saved.$ext" > "$work/dump_saved.txt" 2>&1 || fail "$dump refused the saved $kind file"
+    ! grep -qi exception "$work/dump_saved.txt" || fail "$dump: exception on the saved $kind file"
+    $dump "$work/lg.$ext" > "$work/dump_orig.txt" 2>&1
+    [ "$(grep -ci 'sample' "$work/dump_orig.txt")" = "$(grep -ci 'sample' "$work/dump_saved.txt")" ] || fail "$kind: $dump lists other samples"
+    check
+  done
+fi
+echo "$passed passed, 0 failed"
