@@ -55,6 +55,9 @@ public:
     // Loads a file (DLS and GIG with their extension files, or SoundFont 2);
     // loadResult() tells whether it worked. The file set is closed afterwards.
     CRiffInstrument(const WCHAR* path, InstrumentKind kind);
+    // Rebuilds an instrument from a host metadata object (its wave records
+    // and instrument image) without any file; writes nothing.
+    CRiffInstrument(IUnknown* source, InstrumentKind kind);
     virtual ~CRiffInstrument();
     CRiffInstrument(const CRiffInstrument&) = delete;
     CRiffInstrument& operator=(const CRiffInstrument&) = delete;
