@@ -3,6 +3,7 @@
 
 #include "plugin/allocator.h"
 #include "reader/read_file_class.h"
+#include "render/render_file_class.h"
 
 namespace zu {
 
@@ -19,7 +20,17 @@ HRESULT CreateReadFileClass(InstrumentKind kind, void** out) {
     return S_OK;
 }
 
-// Render classes are not served yet.
-HRESULT CreateRenderFileClass(InstrumentKind, void**) { return E_NOINTERFACE; }
+HRESULT CreateRenderFileClass(InstrumentKind kind, void** out) {
+    CDlsRenderFileClass* cls = nullptr;
+    switch (kind) {
+        case kInstrumentGig: cls = ZuNew<CGigRenderFileClass>(); break;
+        case kInstrumentSf2: cls = ZuNew<CSf2RenderFileClass>(); break;
+        default: cls = ZuNew<CDlsRenderFileClass>(kInstrumentDls); break;
+    }
+    if (!cls) return E_OUTOFMEMORY;
+    cls->AddRef();
+    *out = static_cast<IZuRenderFileClass*>(cls);
+    return S_OK;
+}
 
 }  // namespace zu
