@@ -92,7 +92,7 @@ void ExpectSoundFontMatches(const std::string& path) {
         im->GetInstrumentInfo(p, &info);
         ASSERT_EQ(info.regionCount, expected.size()) << "preset " << p;
         EXPECT_EQ(info.program, sf.presets[p].preset);
-        EXPECT_EQ(info.drum, sf.presets[p].bank == 128 ? 1u : 0u);
+        EXPECT_EQ(uint32_t{info.drum}, sf.presets[p].bank == 128 ? 1u : 0u);
         for (ULONG r = 0; r < expected.size(); ++r) {
             RegionInfo region{};
             RegionWaveLink link{};

@@ -69,7 +69,7 @@ TEST(ReadMeta, DlsInstrumentsRegionsAndBankMasks) {
     EXPECT_EQ(info.bankMsb, 0x1F);  // 5 bits of the MSB byte
     EXPECT_EQ(info.bankLsb, 0x3F);  // 6 bits of the LSB byte
     EXPECT_EQ(info.program, 0x2345);
-    EXPECT_EQ(info.drum, 1u);
+    EXPECT_EQ(uint32_t{info.drum}, 1u);
     EXPECT_EQ(info.regionCount, 2u);
     EXPECT_EQ(std::basic_string<WCHAR>(info.name), Widen("Kit"));
     // Every step looks for a "rgn2" list first, then for a "rgn " list.
@@ -187,7 +187,7 @@ TEST(ReadMeta, SoundFontZoneRules) {
     InstrumentInfo info{};
     m.im->GetInstrumentInfo(1, &info);
     EXPECT_EQ(std::basic_string<WCHAR>(info.name), Widen("Narrow"));
-    EXPECT_EQ(info.drum, 1u);
+    EXPECT_EQ(uint32_t{info.drum}, 1u);
     EXPECT_EQ(info.bankLsb, 0);
     EXPECT_EQ(info.program, 7);
     // The preset's global zone is no zone of its own: its key range narrows
@@ -203,7 +203,7 @@ TEST(ReadMeta, SoundFontZoneRules) {
     // The instrument's global zone is not a region; a sampled zone without a
     // key range plays everywhere; a zone with neither sample nor range is dropped.
     m.im->GetInstrumentInfo(2, &info);
-    EXPECT_EQ(info.drum, 0u);
+    EXPECT_EQ(uint32_t{info.drum}, 0u);
     EXPECT_EQ(info.bankLsb, 1);
     EXPECT_EQ(info.regionCount, 2u);
     ASSERT_EQ(m.im->GetRegionInfo(2, 0, &r), S_OK);
@@ -333,12 +333,12 @@ TEST(ReadMeta, InstrumentImageRebuildsTheInstrumentExactly) {
         EXPECT_EQ(std::memcmp(&rebuilt.layout(), &original.layout(), sizeof(InstrumentLayout)), 0);
         ASSERT_EQ(rebuilt.WaveCount(), original.WaveCount());
         for (uint32_t w = 0; w < original.WaveCount(); ++w) {
-            EXPECT_EQ(rebuilt.Wave(w)->frameCount, original.Wave(w)->frameCount);
-            EXPECT_EQ(rebuilt.Wave(w)->firstFrame, original.Wave(w)->firstFrame);
+            EXPECT_EQ(uint64_t{rebuilt.Wave(w)->frameCount}, uint64_t{original.Wave(w)->frameCount});
+            EXPECT_EQ(uint64_t{rebuilt.Wave(w)->firstFrame}, uint64_t{original.Wave(w)->firstFrame});
             EXPECT_EQ(std::memcmp(&rebuilt.Wave(w)->format, &original.Wave(w)->format, 18), 0);
-            EXPECT_EQ(rebuilt.Wave(w)->soundFontGap, original.Wave(w)->soundFontGap);
+            EXPECT_EQ(uint32_t{rebuilt.Wave(w)->soundFontGap}, uint32_t{original.Wave(w)->soundFontGap});
             if (c.kind != 2) {
-                EXPECT_GT(rebuilt.Wave(w)->waveImageSize, 12u);
+                EXPECT_GT(uint32_t{rebuilt.Wave(w)->waveImageSize}, 12u);
             }
         }
     }
