@@ -22,16 +22,6 @@ namespace {
 using fixture::DlsDesc;
 using fixture::WaveDesc;
 
-WaveDesc MakeWave(const std::string& name, uint16_t channels, uint16_t bits, uint32_t rate, size_t frames, uint32_t seed) {
-    WaveDesc w;
-    w.name = name;
-    w.channels = channels;
-    w.bitsPerSample = bits;
-    w.sampleRate = rate;
-    w.data = fixture::PatternBytes(frames * channels * bits / 8, seed);
-    return w;
-}
-
 // One sample of a wave as a signed 24-bit value (8-bit data is unsigned).
 int32_t SampleAs24(const std::string& data, const WaveDesc& w, size_t frame, uint16_t channel) {
     const size_t bytes = w.bitsPerSample / 8;
@@ -46,9 +36,9 @@ int32_t SampleAs24(const std::string& data, const WaveDesc& w, size_t frame, uin
 TEST(AggregatedStream, MixedPoolConvertsEveryWaveAtItsFirstFrame) {
     TempDir dir;
     DlsDesc desc;
-    desc.waves = {MakeWave("m8", 1, 8, 22050, 301, 1), MakeWave("s16", 2, 16, 44100, 257, 2),
-                  MakeWave("m24", 1, 24, 44100, 123, 3), MakeWave("s24", 2, 24, 44100, 77, 4),
-                  MakeWave("m16", 1, 16, 22050, 5, 5)};
+    desc.waves = {fixture::PatternWave("m8", 1, 8, 22050, 301, 1), fixture::PatternWave("s16", 2, 16, 44100, 257, 2),
+                  fixture::PatternWave("m24", 1, 24, 44100, 123, 3), fixture::PatternWave("s24", 2, 24, 44100, 77, 4),
+                  fixture::PatternWave("m16", 1, 16, 22050, 5, 5)};
     for (const auto& f : fixture::BuildDls(desc, "mixed.dls")) WriteFileBytes(dir.File(f.name), f.bytes);
     const std::string path = dir.File("mixed.dls").u8string();
     for (uint32_t readSize : {1u, 7u, 300u, 4096u}) {
@@ -83,8 +73,8 @@ TEST(AggregatedStream, MixedPoolConvertsEveryWaveAtItsFirstFrame) {
 TEST(ReadFile, NameSelectsTheWaveOrThePool) {
     TempDir dir;
     DlsDesc desc;
-    desc.waves = {MakeWave("zero", 1, 16, 44100, 100, 1), MakeWave("one", 1, 16, 44100, 200, 2),
-                  MakeWave("two", 1, 16, 44100, 300, 3), MakeWave("three", 1, 16, 22050, 400, 4)};
+    desc.waves = {fixture::PatternWave("zero", 1, 16, 44100, 100, 1), fixture::PatternWave("one", 1, 16, 44100, 200, 2),
+                  fixture::PatternWave("two", 1, 16, 44100, 300, 3), fixture::PatternWave("three", 1, 16, 22050, 400, 4)};
     for (const auto& f : fixture::BuildDls(desc, "names.dls")) WriteFileBytes(dir.File(f.name), f.bytes);
     const std::string path = dir.File("names.dls").u8string();
     for (const std::string suffix : {"", "?a", "?a&"}) {
@@ -127,7 +117,7 @@ TEST(ReadFile, NameSelectsTheWaveOrThePool) {
 TEST(ReadFile, StreamQueriesAndReadEdges) {
     TempDir dir;
     DlsDesc desc;
-    desc.waves = {MakeWave("a", 1, 16, 8000, 10, 1), MakeWave("b", 1, 16, 8000, 20, 2)};
+    desc.waves = {fixture::PatternWave("a", 1, 16, 8000, 10, 1), fixture::PatternWave("b", 1, 16, 8000, 20, 2)};
     for (const auto& f : fixture::BuildDls(desc, "edges.dls")) WriteFileBytes(dir.File(f.name), f.bytes);
     OpenedFile f;
     OpenWith(0, dir.File("edges.dls").u8string(), &f);
@@ -307,7 +297,7 @@ uint8_t g_hostBuffer[8192];
 TEST(ReadFile, AnotherProcessReceivesSamplesThroughItsToken) {
     TempDir dir;
     DlsDesc desc;
-    desc.waves = {MakeWave("a", 2, 16, 44100, 1500, 11)};
+    desc.waves = {fixture::PatternWave("a", 2, 16, 44100, 1500, 11)};
     WriteFileBytes(dir.File("x.dls"), fixture::BuildDlsBytes(desc));
     OpenedFile f;
     OpenWith(0, dir.File("x.dls").u8string(), &f);

@@ -17,16 +17,6 @@ namespace {
 using fixture::DlsDesc;
 using fixture::WaveDesc;
 
-WaveDesc MakeWave(const std::string& name, uint16_t channels, uint16_t bits, uint32_t rate, size_t frames, uint32_t seed) {
-    WaveDesc w;
-    w.name = name;
-    w.channels = channels;
-    w.bitsPerSample = bits;
-    w.sampleRate = rate;
-    w.data = fixture::PatternBytes(frames * channels * bits / 8, seed);
-    return w;
-}
-
 // Writes a DLS or GIG file set into dir and returns the main file's path.
 std::string WriteSet(const TempDir& dir, const DlsDesc& desc, const std::string& name) {
     for (const auto& f : fixture::BuildDls(desc, name)) WriteFileBytes(dir.File(f.name), f.bytes);
@@ -64,8 +54,8 @@ struct Variant {
 std::vector<Variant> Variants() {
     std::vector<Variant> v;
     DlsDesc mixed;
-    mixed.waves = {MakeWave("mono16", 1, 16, 44100, 1001, 1), MakeWave("stereo8", 2, 8, 22050, 333, 2),
-                   MakeWave("stereo16", 2, 16, 48000, 77, 3), MakeWave("mono8odd", 1, 8, 11025, 257, 4)};
+    mixed.waves = {fixture::PatternWave("mono16", 1, 16, 44100, 1001, 1), fixture::PatternWave("stereo8", 2, 8, 22050, 333, 2),
+                   fixture::PatternWave("stereo16", 2, 16, 48000, 77, 3), fixture::PatternWave("mono8odd", 1, 8, 11025, 257, 4)};
     v.push_back({"dls", 0, mixed});
     DlsDesc poolFirst = mixed;
     poolFirst.ptblAfterWvpl = true;
@@ -110,7 +100,7 @@ TEST(ReadInstrument, EveryWaveSampleExactInEveryLayout) {
 TEST(ReadInstrument, PoolOfOneFormatIsTheWavesEndToEnd) {
     TempDir dir;
     DlsDesc desc;
-    desc.waves = {MakeWave("a", 2, 16, 44100, 1000, 7), MakeWave("b", 2, 16, 44100, 1, 8), MakeWave("c", 2, 16, 44100, 4097, 9)};
+    desc.waves = {fixture::PatternWave("a", 2, 16, 44100, 1000, 7), fixture::PatternWave("b", 2, 16, 44100, 1, 8), fixture::PatternWave("c", 2, 16, 44100, 4097, 9)};
     const std::string path = WriteSet(dir, desc, "pool.dls");
     std::string expected;
     for (const auto& w : desc.waves) expected += w.data;

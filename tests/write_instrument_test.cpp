@@ -23,16 +23,6 @@ namespace {
 using fixture::DlsDesc;
 using fixture::WaveDesc;
 
-WaveDesc MakeWave(const std::string& name, uint16_t channels, uint16_t bits, uint32_t rate, size_t frames, uint32_t seed) {
-    WaveDesc w;
-    w.name = name;
-    w.channels = channels;
-    w.bitsPerSample = bits;
-    w.sampleRate = rate;
-    w.data = fixture::PatternBytes(frames * channels * bits / 8, seed);
-    return w;
-}
-
 // Saves what the module reads from src (its metadata and pooled audio, or the
 // given replacements) as dst.
 HRESULT Save(int kind, const std::string& src, const std::string& dst, IUnknown* audio = nullptr, IUnknown* metaOverride = nullptr) {
@@ -64,8 +54,8 @@ void ExpectRoundTrip(int kind, const std::string& src, const std::string& dst, b
 
 TEST(WriteInstrument, RoundTripsOfEveryLayout) {
     DlsDesc mixed;
-    mixed.waves = {MakeWave("mono16", 1, 16, 44100, 1001, 1), MakeWave("stereo8", 2, 8, 22050, 333, 2),
-                   MakeWave("mono8odd", 1, 8, 11025, 257, 4), MakeWave("stereo24", 2, 24, 48000, 99, 5)};
+    mixed.waves = {fixture::PatternWave("mono16", 1, 16, 44100, 1001, 1), fixture::PatternWave("stereo8", 2, 8, 22050, 333, 2),
+                   fixture::PatternWave("mono8odd", 1, 8, 11025, 257, 4), fixture::PatternWave("stereo24", 2, 24, 48000, 99, 5)};
     const DlsDesc two = fixture::TwoWaveDls();
     mixed.instruments = two.instruments;
     mixed.info = {{"INAM", "Mixed"}, {"ICMT", "odd text"}};
@@ -121,7 +111,7 @@ TEST(WriteInstrument, RoundTripsOfEveryLayout) {
 TEST(WriteInstrument, DataChunksPadsAndPoolTableBytes) {
     TempDir dir;
     DlsDesc desc;
-    desc.waves = {MakeWave("a", 1, 16, 44100, 1000, 1), MakeWave("b", 1, 16, 44100, 501, 2), MakeWave("c", 1, 8, 8000, 301, 3)};
+    desc.waves = {fixture::PatternWave("a", 1, 16, 44100, 1000, 1), fixture::PatternWave("b", 1, 16, 44100, 501, 2), fixture::PatternWave("c", 1, 8, 8000, 301, 3)};
     const std::string src = WriteSet(dir, desc, "pads.dls");
     const std::string dst = dir.File("pads_out.dls").u8string();
     ASSERT_EQ(Save(0, src, dst), S_OK);
@@ -146,7 +136,7 @@ TEST(WriteInstrument, DataChunksPadsAndPoolTableBytes) {
 TEST(WriteInstrument, EditedAudioLandsInItsWaveOnly) {
     TempDir dir;
     DlsDesc desc;
-    desc.waves = {MakeWave("a", 2, 16, 44100, 300, 1), MakeWave("b", 2, 16, 44100, 200, 2)};
+    desc.waves = {fixture::PatternWave("a", 2, 16, 44100, 300, 1), fixture::PatternWave("b", 2, 16, 44100, 200, 2)};
     const std::string src = WriteSet(dir, desc, "edit.dls");
     OpenedFile f;
     OpenWith(0, src, &f);

@@ -681,4 +681,14 @@ Sf2Desc SmallSf2() {
     return s;
 }
 
+WaveDesc PatternWave(const std::string& name, uint16_t channels, uint16_t bits, uint32_t rate, size_t frames, uint32_t seed) {
+    WaveDesc w;
+    w.name = name;
+    w.channels = channels;
+    w.bitsPerSample = bits;
+    w.sampleRate = rate;
+    w.data = PatternBytes(frames * channels * bits / 8, seed);
+    return w;
+}
+
 }  // namespace zu::fixture

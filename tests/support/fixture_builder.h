@@ -83,6 +83,9 @@ struct WaveDesc {
     uint32_t fileIndex = 0;  // GIG: 0 main file, k => extension file k ("xfil" entry k-1)
 };
 
+// A PCM wave of `frames` frames of pattern bytes (seeded), for tests.
+WaveDesc PatternWave(const std::string& name, uint16_t channels, uint16_t bits, uint32_t rate, size_t frames, uint32_t seed);
+
 struct RegionDesc {
     uint16_t keyLo = 0, keyHi = 127, velLo = 0, velHi = 127, options = 0, keyGroup = 0;
     bool rgn2 = false;  // "rgn2" list instead of "rgn "
