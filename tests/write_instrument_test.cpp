@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "instrument/riff_instrument.h"
@@ -102,6 +103,11 @@ TEST(WriteInstrument, RoundTripsOfEveryLayout) {
             EXPECT_EQ(written.einf, "extra");
             EXPECT_TRUE(written.extensionFileNames.empty());  // every wave now lies in the file itself
         }
+        // The INFO list of the file that was read gives way to one from the
+        // host's summary at the end of the form, and the side file lies beside it.
+        EXPECT_EQ(written.topLevel.back(), "INFO");
+        EXPECT_EQ(std::count(written.topLevel.begin(), written.topLevel.end(), "INFO"), 1);
+        EXPECT_TRUE(std::filesystem::exists(dir.File("out_" + name + ".zul")));
         // The instrument chunks stand ahead of the pool, whatever the order read.
         EXPECT_LT(std::find(written.topLevel.begin(), written.topLevel.end(), "colh") - written.topLevel.begin(),
                   std::find(written.topLevel.begin(), written.topLevel.end(), "ptbl") - written.topLevel.begin());
