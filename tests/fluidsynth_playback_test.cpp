@@ -9,6 +9,8 @@
 #include "instrument/riff_instrument.h"
 #include "render/instrument_writer.h"
 #include "support/fixture_builder.h"
+#include "support/fixture_reader.h"
+#include "support/host_objects.h"
 #include "support/module_host.h"
 #include "support/temp_dir.h"
 
@@ -89,6 +91,42 @@ TEST(Playback, SavedSoundFontsRenderTheSameAudio) {
         ASSERT_FALSE(b.empty()) << "fluidsynth refused the saved file";
         EXPECT_TRUE(a == b) << "the saved file plays differently";
     }
+}
+// One wave made longer, as an editor's save does: the other samples keep their
+// audio and their loops, and the synthesizer still loads and plays the file.
+TEST(Playback, AFileWithALongerWaveStillPlays) {
+    if (!HaveFluidsynth()) GTEST_SKIP() << "fluidsynth is not installed";
+    TempDir dir;
+    WriteFileBytes(dir.File("t.mid"), SmallMidi());
+    fixture::Sf2Desc desc = fixture::SmallSf2();
+    desc.samples[0].gapAfter = 60;
+    WriteFileBytes(dir.File("src.sf2"), fixture::BuildSf2(desc));
+    const std::string src = dir.File("src.sf2").u8string(), dst = dir.File("longer.sf2").u8string();
+    const auto before = fixture::ReadSf2File(src);
+    OpenedFile f;
+    OpenWith(2, src, &f);
+    IZuReadMeta* meta = nullptr;
+    f.file->GetMeta(&meta);
+    std::vector<uint64_t> frames;
+    for (const auto& sample : before.samples) frames.push_back(sample.end - sample.start);
+    frames[0] += 25;
+    auto* resized = new ResizedMeta(meta, frames);
+    IZuReadAudioStream* s = f.Stream();
+    const StreamContents pool = ReadWholeStream(s, 4096);
+    s->Release();
+    const size_t cut = static_cast<size_t>(frames[0] - 25) * 2;
+    auto* audio = new MemoryAudioStream(pool.format, pool.bytes.substr(0, cut) + std::string(50, '\x20') + pool.bytes.substr(cut));
+    CRiffInstrument instrument(static_cast<IUnknown*>(static_cast<IZuReadMeta*>(resized)), kInstrumentSf2);
+    ASSERT_EQ(WriteInstrument(instrument, Widen(dst).c_str(), audio, nullptr), S_OK);
+    audio->Release();
+    resized->Release();
+    meta->Release();
+    const auto after = fixture::ReadSf2File(dst);
+    for (size_t i = 1; i < before.samples.size(); ++i) {
+        EXPECT_EQ(after.samples[i].data, before.samples[i].data) << i;
+        EXPECT_EQ(after.samples[i].loopEnd - after.samples[i].start, before.samples[i].loopEnd - before.samples[i].start) << i;
+    }
+    EXPECT_FALSE(Render(dir, dst, "longer.wav").empty()) << "fluidsynth refused the file with a longer wave";
 }
 #endif
 

@@ -60,9 +60,13 @@ fi
 
 # Files another library wrote: saved, they load in that library's tools with the same samples.
 if [ -n "$libgig" ] && [ -x "$libgig" ] && command -v dlsdump > /dev/null; then
-  for kind in dls gig2 gig3 gig4; do
+  for variant in "dls --channels 1 --bits 16" "dls --channels 2 --bits 8 --frames 1001" "dls --channels 1 --bits 24 --frames 777" \
+                 "gig2 --channels 1 --bits 16" "gig3 --channels 2 --bits 24 --frames 1001" "gig3 --channels 1 --bits 8 --frames 333" \
+                 "gig4 --channels 2 --bits 16 --frames 999"; do
+    kind=${variant%% *}; opts=${variant#* }
     ext=dls; case $kind in gig*) ext=gig;; esac
-    "$libgig" "$kind" "$work/lg.$ext" --waves 3 --instruments 2 --regions 2 > /dev/null
+    # shellcheck disable=SC2086
+    "$libgig" "$kind" "$work/lg.$ext" --waves 3 --instruments 2 --regions 2 $opts > /dev/null
     "$tool" convert --quiet "$work/lg.$ext" "$work/lg_saved.$ext" || fail "convert libgig $kind"
     [ "$(contents "$work/lg.$ext")" = "$(contents "$work/lg_saved.$ext")" ] || fail "libgig $kind: info differs"
     "$tool" convert --quiet "$work/lg_saved.$ext" "$work/lg_again.$ext"
