@@ -25,8 +25,12 @@ const std::vector<Command>& Commands() {
         {"identify", "tell which format class accepts a file",
          "zuinstr identify FILE [--json] [--module PATH]\n"
          "  Hands the file's first bytes to each format class of the module and prints\n"
-         "  the one that accepts it, or the module's message for the refusal.\n",
-         {"--module"}, &RunIdentify},
+         "  the one that accepts it (with its name in the module's language), or the\n"
+         "  module's message for the refusal.\n"
+         "  --lang LCID     the language the module speaks (1033 English, 1031 German,\n"
+         "                  1036 French, 1041 Japanese, 1045 Polish, 1049 Russian,\n"
+         "                  2052 Chinese, 3082 Spanish)\n",
+         {"--module", "--lang"}, &RunIdentify},
         {"info", "show the INFO texts, instruments, regions and waves of a file",
          "zuinstr info FILE [--json] [--module PATH]\n"
          "  Prints the format, the INFO texts, each instrument (SoundFont 2: preset)\n"

@@ -31,13 +31,23 @@ int RunIdentify(const Args& args) {
         }
         return session.Refused(args.positional[0], refusal);
     }
+    // The class's own name for its files, in the module's current language.
+    std::string localized;
+    IZuReadFileClass* cls = nullptr;
+    if (SUCCEEDED(session.module().Create(classes[which].classId, IID_IZuReadFileClass, reinterpret_cast<void**>(&cls)))) {
+        const ULONG ids[] = {5, 6};
+        BSTR texts[2] = {};
+        if (SUCCEEDED(cls->GetInfoText(ids, 2, texts)) && texts[0]) localized = Utf8(texts[0]);
+        for (BSTR t : texts) FreeSystemString(session.module(), t);
+        cls->Release();
+    }
     if (json)
-        std::printf("{\"file\": %s, \"accepted\": true, \"class\": %s, \"classId\": \"%s\"}\n",
+        std::printf("{\"file\": %s, \"accepted\": true, \"class\": %s, \"classId\": \"%s\", \"localizedName\": %s}\n",
                     JsonString(args.positional[0]).c_str(), JsonString(classes[which].name).c_str(),
-                    GuidText(classes[which].classId).c_str());
+                    GuidText(classes[which].classId).c_str(), JsonString(localized).c_str());
     else
-        std::printf("%s: %s %s\n", args.positional[0].c_str(), classes[which].name.c_str(),
-                    GuidText(classes[which].classId).c_str());
+        std::printf("%s: %s %s (%s)\n", args.positional[0].c_str(), classes[which].name.c_str(),
+                    GuidText(classes[which].classId).c_str(), localized.c_str());
     return kExitOk;
 }
 

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// OLE Automation frees the system strings the Windows module hands out.
+extern "C" __declspec(dllimport) void __stdcall SysFreeString(wchar_t* text);
 #else
 #include <dlfcn.h>
 #include <limits.h>
@@ -61,7 +63,22 @@ HRESULT Module::Create(const CLSID& classId, const IID& iid, void** out) const {
     auto* factory = static_cast<IClassFactory*>(factoryPtr);
     hr = factory->CreateInstance(nullptr, iid, out);
     factory->Release();
+    if (SUCCEEDED(hr) && manager_) {
+        if (ZuGuidEqual(iid, IID_IZuReadFileClass)) static_cast<IZuReadFileClass*>(*out)->SetFileIOManager(manager_);
+        if (ZuGuidEqual(iid, IID_IZuRenderFileClass)) static_cast<IZuRenderFileClass*>(*out)->SetFileIOManager(manager_);
+    }
     return hr;
+}
+
+void FreeSystemString(const Module& module, BSTR text) {
+    if (!text) return;
+#ifdef _WIN32
+    (void)module;
+    SysFreeString(reinterpret_cast<wchar_t*>(text));
+#else
+    using FreeFn = void (*)(BSTR);
+    if (auto sysFree = reinterpret_cast<FreeFn>(module.Symbol("SysFreeString"))) sysFree(text);
+#endif
 }
 
 std::string DefaultModulePath() {

@@ -21,13 +21,20 @@ public:
     void* Symbol(const char* name) const;
     const std::string& path() const { return path_; }
 
-    // Asks the module's class factory for an object of one class.
+    // Asks the module's class factory for an object of one class. Reader and
+    // render classes are handed the tool's file-I/O manager when it has one.
     HRESULT Create(const CLSID& classId, const IID& iid, void** out) const;
+    void UseFileIOManager(IZuFileIOManager* manager) { manager_ = manager; }
 
 private:
     void* handle_ = nullptr;
     std::string path_;
+    IZuFileIOManager* manager_ = nullptr;
 };
+
+// Frees a system string the module handed out (OLE's on Windows, the
+// module's own exported stand-in on Linux).
+void FreeSystemString(const Module& module, BSTR text);
 
 // The module's default place: beside this executable.
 std::string DefaultModulePath();

@@ -1,11 +1,57 @@
 #include "module_session.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace zutool {
 
+namespace {
+
+// The tool's file-I/O manager: it tells the module the language the user
+// asked for, so the module's texts come out in it.
+class LanguageManager final : public IZuFileIOManager {
+public:
+    explicit LanguageManager(LCID lcid) : lcid_(lcid) {}
+    HRESULT ZU_STDCALL QueryInterface(const IID& iid, void** out) override {
+        if (!ZuGuidEqual(iid, IID_ZuIUnknown)) return E_NOINTERFACE;
+        *out = this;
+        return S_OK;
+    }
+    ULONG ZU_STDCALL AddRef() override { return 2; }  // lives as long as the tool
+    ULONG ZU_STDCALL Release() override { return 1; }
+    HRESULT ZU_STDCALL GetLCID(LCID* lcid, ULONG) override {
+        *lcid = lcid_;
+        return S_OK;
+    }
+    HRESULT ZU_STDCALL ManagerSlot4() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot5() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot6() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot7() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot8() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot9() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot10() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot11() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot12() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot13() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot14() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot15() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot16() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL ManagerSlot17() override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL FindReadFileClass(IZuReadFileClass**, const GUID&, uintptr_t) override { return E_NOTIMPL; }
+    HRESULT ZU_STDCALL FindRenderFileClass(IZuRenderFileClass**, const GUID&) override { return E_NOTIMPL; }
+
+private:
+    LCID lcid_;
+};
+
+}  // namespace
+
 bool ModuleSession::Open(const Args& args) {
     const std::string path = args.Get("--module", DefaultModulePath());
+    if (args.Has("--lang")) {
+        static LanguageManager manager(static_cast<LCID>(std::strtoul(args.Get("--lang").c_str(), nullptr, 10)));
+        module_.UseFileIOManager(&manager);
+    }
     std::string error;
     if (!module_.Load(path, &error)) {
         std::fprintf(stderr, "zuinstr: cannot load the module %s: %s\n", path.c_str(), error.c_str());
