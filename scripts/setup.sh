@@ -6,7 +6,7 @@
 #   scripts/setup.sh --fuzz   the Linux build and the fuzz build (clang with libFuzzer)
 set -euo pipefail
 
-linux_packages=(cmake ninja-build g++ python3 libgtest-dev googletest libssl3 libsndfile1-dev
+linux_packages=(cmake ninja-build g++ python3 pkg-config libgtest-dev googletest libssl3 libsndfile1-dev
                 libgig-dev gigtools fluidsynth timgm6mb-soundfont sox)
 windows_packages=(g++-mingw-w64-x86-64 wine wine64)
 # clang's -fsanitize=fuzzer comes with its compiler runtime package.

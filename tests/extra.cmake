@@ -168,3 +168,8 @@ if(TARGET zuinstr_tool AND NOT WIN32)
   add_test(NAME tool_roundtrip COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tool/tool_roundtrip.sh
     $<TARGET_FILE:zuinstr_tool> ${CMAKE_SOURCE_DIR}/examples "${ZU_LIBGIG_FIXTURE}")
 endif()
+
+# The installed package serves a host built in another folder.
+if(NOT WIN32 AND NOT ZU_SANITIZE)
+  add_test(NAME install_package COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tool/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+endif()
