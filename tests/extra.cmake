@@ -173,3 +173,11 @@ endif()
 if(NOT WIN32 AND NOT ZU_SANITIZE)
   add_test(NAME install_package COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tool/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
 endif()
+
+if(WIN32)
+  # The zip's .reg file, imported into a fresh prefix, registers the module for COM.
+  add_test(NAME reg_file_activation COMMAND ${CMAKE_COMMAND} -DPREFIX=${CMAKE_BINARY_DIR}/wineprefix-reg
+    -DZIP=${CMAKE_BINARY_DIR}/zuinstr-windows-x64.zip -DCLIENT=$<TARGET_FILE:com_activation>
+    -P ${CMAKE_SOURCE_DIR}/cmake/RegFileActivation.cmake)
+  set_tests_properties(reg_file_activation PROPERTIES TIMEOUT 300)
+endif()

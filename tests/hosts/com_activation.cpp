@@ -36,13 +36,17 @@ static bool Register(const GUID& clsid, const std::wstring& dll) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
+    // "--registered": the classes are registered already (by the .reg file); only activate.
+    const bool registerFirst = std::string(argv[1]) != "--registered";
     std::string path = argv[1];
     if (!path.empty() && path[0] == '/') path = "Z:" + path;
     for (char& c : path)
         if (c == '/') c = '\\';
     const std::wstring dll(path.begin(), path.end());
-    Check(Register(CLSID_ZuUnsharedFIOPluginInfo, dll), "registered the information object");
-    Check(Register(CLSID_ZuDlsInstrument, dll), "registered the DLS class");
+    if (registerFirst) {
+        Check(Register(CLSID_ZuUnsharedFIOPluginInfo, dll), "registered the information object");
+        Check(Register(CLSID_ZuDlsInstrument, dll), "registered the DLS class");
+    }
     Check(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)), "COM initialised");
 
     IClassFactory* factory = nullptr;

@@ -1,0 +1,22 @@
+# Unpacks the Windows zip into a fresh wine prefix's C:\zuinstr, imports its
+# .reg file with regedit, and lets a plain COM client create the plug-in
+# information object by class identifier.
+file(REMOVE_RECURSE ${PREFIX})
+set(ENV{WINEPREFIX} ${PREFIX})
+set(ENV{WINEDEBUG} -all)
+set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+execute_process(COMMAND /usr/lib/wine/wine64 wineboot --init)
+execute_process(COMMAND wineserver -w)
+file(MAKE_DIRECTORY ${PREFIX}/drive_c/zuinstr)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${PREFIX}/drive_c/zuinstr RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cannot unpack ${ZIP}")
+endif()
+execute_process(COMMAND /usr/lib/wine/wine64 regedit /S "C:\\zuinstr\\zuinstr.reg" RESULT_VARIABLE rc)
+execute_process(COMMAND wineserver -w)
+execute_process(COMMAND /usr/lib/wine/wine64 ${CLIENT} --registered RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+message("${out}${err}")
+file(REMOVE_RECURSE ${PREFIX})
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "COM activation through the .reg file failed")
+endif()
