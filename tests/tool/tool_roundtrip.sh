@@ -58,6 +58,62 @@ if command -v sox > /dev/null; then
   check
 fi
 
+# Wave by wave: exported and imported without edits, a file saves as convert
+# saves it; one wave made quieter changes that wave and nothing else; a
+# SoundFont sample made longer keeps every other sample's audio and loop, and
+# one made shorter has its loop clamped with a message.
+sample_headers() { python3 - "$1" <<'PY'
+import struct, sys
+b = open(sys.argv[1], 'rb').read(); i = b.find(b'shdr'); n = struct.unpack('<I', b[i+4:i+8])[0] // 46
+for r in range(n - 1):
+    s, e, ls, le = struct.unpack('<IIII', b[i+8+r*46+20:i+8+r*46+36]); print(r, e - s, ls - s, le - s)
+PY
+}
+if command -v sox > /dev/null; then
+  for f in piano.dls strings.gig bells.sf2; do
+    "$tool" export-waves --quiet "$examples/$f" "$work/w_$f" || fail "export-waves $f"
+    [ -f "$work/w_$f/manifest.json" ] || fail "$f: no manifest"
+    "$tool" import-waves --quiet "$examples/$f" "$work/w_$f" -o "$work/imp_$f" || fail "import-waves $f"
+    "$tool" convert --quiet "$examples/$f" "$work/conv_$f"
+    cmp -s "$work/imp_$f" "$work/conv_$f" || fail "$f: unedited import-waves differs from convert"
+    one=$(ls "$work/w_$f" | grep '^001-')
+    sox "$work/w_$f/$one" "$work/half.wav" vol 0.5
+    cp "$work/half.wav" "$work/w_$f/$one"
+    "$tool" import-waves --quiet "$examples/$f" "$work/w_$f" -o "$work/half_$f" || fail "import-waves edited $f"
+    [ "$(contents "$examples/$f")" = "$(contents "$work/half_$f")" ] || fail "$f: import-waves changed more than audio"
+    for w in 0 1 2; do
+      "$tool" extract --quiet "$examples/$f" --wave $w -o "$work/a.wav"
+      "$tool" extract --quiet "$work/half_$f" --wave $w -o "$work/b.wav"
+      if [ $w = 1 ]; then cmp -s "$work/b.wav" "$work/half.wav" || fail "$f: the edited wave did not come back"
+      else cmp -s "$work/a.wav" "$work/b.wav" || fail "$f: wave $w changed"; fi
+    done
+    check
+  done
+  sox "$work/half.wav" "$work/long.wav" pad 0 0.1
+  cp "$work/long.wav" "$work/w_bells.sf2/$(ls "$work/w_bells.sf2" | grep '^001-')"
+  "$tool" import-waves --quiet "$examples/bells.sf2" "$work/w_bells.sf2" -o "$work/long.sf2" || fail "import-waves longer"
+  for w in 0 2; do
+    "$tool" extract --quiet "$examples/bells.sf2" --wave $w -o "$work/a.wav"
+    "$tool" extract --quiet "$work/long.sf2" --wave $w -o "$work/b.wav"
+    cmp -s "$work/a.wav" "$work/b.wav" || fail "a longer wave 1 changed wave $w"
+  done
+  [ "$(sample_headers "$examples/bells.sf2" | sed -n '1p;3p')" = "$(sample_headers "$work/long.sf2" | sed -n '1p;3p')" ] \
+    || fail "a longer wave 1 moved another sample's loop"
+  if command -v fluidsynth > /dev/null; then
+    fluidsynth -ni -q -a file -F "$work/fs.raw" "$work/long.sf2" < /dev/null > "$work/fs.txt" 2>&1 || true
+    ! grep -qi "error\|not a SoundFont" "$work/fs.txt" || fail "fluidsynth refused the longer file: $(cat "$work/fs.txt")"
+  fi
+  sox "$work/half.wav" "$work/short.wav" trim 0 1000s
+  cp "$work/short.wav" "$work/w_bells.sf2/$(ls "$work/w_bells.sf2" | grep '^001-')"
+  "$tool" import-waves "$examples/bells.sf2" "$work/w_bells.sf2" -o "$work/short.sf2" 2> "$work/err" || fail "import-waves shorter"
+  grep -q "no longer fits and is clamped" "$work/err" || fail "no message for a clamped loop"
+  [ "$(sample_headers "$work/short.sf2" | sed -n 2p)" = "1 1000 1000 1000" ] || fail "the loop was not clamped: $(sample_headers "$work/short.sf2")"
+  rm "$work/w_bells.sf2/000-"*.wav
+  if "$tool" import-waves --quiet "$examples/bells.sf2" "$work/w_bells.sf2" -o "$work/miss.sf2" 2> "$work/err"; then fail "a missing wave file accepted"; fi
+  grep -q "no file for wave 0" "$work/err" && [ ! -e "$work/miss.sf2" ] || fail "a missing wave file: $(cat "$work/err")"
+  check
+fi
+
 # Files another library wrote: saved, they load in that library's tools with the same samples.
 if [ -n "$libgig" ] && [ -x "$libgig" ] && command -v dlsdump > /dev/null; then
   for variant in "dls --channels 1 --bits 16" "dls --channels 2 --bits 8 --frames 1001" "dls --channels 1 --bits 24 --frames 777" \

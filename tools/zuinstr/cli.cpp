@@ -11,6 +11,8 @@ int RunExtract(const Args& args);
 int RunInfo(const Args& args);
 int RunConvert(const Args& args);
 int RunReplace(const Args& args);
+int RunExportWaves(const Args& args);
+int RunImportWaves(const Args& args);
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
@@ -61,6 +63,20 @@ const std::vector<Command>& Commands() {
          "  hold the pool's frame count; another sample format is converted into each\n"
          "  wave's own format. Saved safely, as convert is.\n",
          {"--module", "--audio", "-o", "--output"}, &RunReplace},
+        {"export-waves", "write every wave as its own WAV file, for editing",
+         "zuinstr export-waves FILE DIR [--quiet] [--module PATH]\n"
+         "  Writes wave N of FILE, in its own format, as DIR/NNN-Name.wav, and a\n"
+         "  manifest.json listing the files. DIR is created when missing.\n",
+         {"--module"}, &RunExportWaves},
+        {"import-waves", "save an instrument with edited wave files",
+         "zuinstr import-waves SRC DIR -o DST [--quiet] [--module PATH]\n"
+         "  Saves SRC's instrument data with wave N taken from DIR/NNN-*.wav (as\n"
+         "  export-waves names them). A file may hold another sample format (it is\n"
+         "  converted into the wave's own) or another length (SoundFont 2 loop points\n"
+         "  move with their sample; one the new length cuts off is clamped to it, and\n"
+         "  the tool says so); channels and rate must stay.\n"
+         "  Saved safely, as convert is.\n",
+         {"--module", "-o", "--output"}, &RunImportWaves},
     };
     return commands;
 }

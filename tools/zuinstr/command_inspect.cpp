@@ -8,6 +8,7 @@
 #include "instrument_session.h"
 #include "progress_bar.h"
 #include "wav_writer.h"
+#include "wave_files.h"
 
 namespace zutool {
 
@@ -120,25 +121,9 @@ int RunExtract(const Args& args) {
         std::fprintf(stderr, "zuinstr extract: %s\n", error.c_str());
         return kExitRefused;
     }
-    const ULONG block = 4096;
-    std::vector<uint8_t> buffer(static_cast<size_t>(block) * format.nBlockAlign);
     ProgressBar progress("extracting", frames, args.Has("--quiet"));
     uint64_t done = 0;
-    while (done < frames) {
-        _zumemorytoken token{};
-        token.baseAddress = reinterpret_cast<uintptr_t>(buffer.data());
-        token.size = static_cast<uint32_t>(buffer.size());
-        token.kind = ZU_MEMORY_TOKEN_PROCESS;
-        ULONG got = 0;
-        hr = stream->ReadToToken(done, &token, block, &got);
-        if (FAILED(hr) || got == 0) break;
-        if (!writer->Write(buffer.data(), static_cast<size_t>(got) * format.nBlockAlign)) {
-            hr = static_cast<HRESULT>(0x8004E009L);
-            break;
-        }
-        done += got;
-        progress.Update(done);
-    }
+    hr = CopyStreamToWav(stream, format, frames, *writer, progress, 0, &done);
     progress.Finish();
     stream->Release();
     const bool closed = writer->Close();
