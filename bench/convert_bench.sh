@@ -15,13 +15,18 @@ best() { sort -n | head -1; }
 conv=(); copy=(); rss=0
 for i in 1 2 3; do
   rm -f "$work/out.sf2" "$work/cp.sf2"
-  t=$( { /usr/bin/time -f "%e %M" "$tool" convert --quiet "$work/in.sf2" "$work/out.sf2" ; } 2>&1 | tail -1)
-  conv+=("${t% *}"); r=${t#* }; [ "$r" -gt "$rss" ] && rss=$r
-  t=$( { /usr/bin/time -f "%e" cp "$work/in.sf2" "$work/cp.sf2" ; } 2>&1 | tail -1)
-  copy+=("$t")
+  # Wall time from the shell's microsecond clock; /usr/bin/time gives the peak memory.
+  t0=$EPOCHREALTIME
+  r=$( { /usr/bin/time -f "%M" "$tool" convert --quiet "$work/in.sf2" "$work/out.sf2" ; } 2>&1 | tail -1)
+  t1=$EPOCHREALTIME
+  conv+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')"); [ "$r" -gt "$rss" ] && rss=$r
+  t0=$EPOCHREALTIME
+  cp "$work/in.sf2" "$work/cp.sf2"
+  t1=$EPOCHREALTIME
+  copy+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')")
 done
 c=$(printf '%s\n' "${conv[@]}" | best); p=$(printf '%s\n' "${copy[@]}" | best)
 awk -v b="$bytes" -v c="$c" -v p="$p" -v r="$rss" 'BEGIN {
   cr = (c > 0) ? b / c / 1e6 : 0; pr = (p > 0) ? b / p / 1e6 : 0;
-  printf "convert: %.2f s = %.0f MB/s; cp: %.2f s = %.0f MB/s; ratio %.2f (target at least 0.5)\n", c, cr, p, pr, (pr > 0) ? cr / pr : 0;
+  printf "convert: %.3f s = %.0f MB/s; cp: %.3f s = %.0f MB/s; ratio %.2f (target at least 0.5)\n", c, cr, p, pr, (pr > 0) ? cr / pr : 0;
   printf "peak resident memory of the convert: %.1f MB (target below 32 MB)\n", r / 1024 }'

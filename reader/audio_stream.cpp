@@ -290,8 +290,27 @@ size_t CDLSReadAudioStream::ReadFile(uint32_t fileIndex, uint8_t* destination, s
     platform::FileHandle file = readFile_->container()->instrument()->GetFileHandleByIndex(fileIndex);
     size_t total = 0;
     while (total < bytes) {
-        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(bytes - total, 0x40000000u));
+        const size_t want = bytes - total;
+        if (ahead_.size && ahead_.fileIndex == fileIndex && cursor_.fileOffset >= ahead_.offset &&
+            cursor_.fileOffset - ahead_.offset < ahead_.size) {
+            const size_t at = static_cast<size_t>(cursor_.fileOffset - ahead_.offset);
+            const size_t n = std::min(want, ahead_.size - at);
+            std::memcpy(destination + total, ahead_.bytes.data() + at, n);
+            total += n;
+            cursor_.fileOffset += n;
+            continue;
+        }
         uint32_t done = 0;
+        if (want < ReadAhead::kBytes / 4) {
+            ahead_.size = 0;
+            ahead_.bytes.resize(ReadAhead::kBytes);
+            if (!platform::FileReadAt(file, cursor_.fileOffset, ahead_.bytes.data(), ReadAhead::kBytes, &done) || done == 0) break;
+            ahead_.fileIndex = fileIndex;
+            ahead_.offset = cursor_.fileOffset;
+            ahead_.size = std::min<size_t>(done, ReadAhead::kBytes);
+            continue;
+        }
+        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(want, 0x40000000u));
         if (!platform::FileReadAt(file, cursor_.fileOffset, destination + total, chunk, &done) || done == 0) break;
         total += done;
         cursor_.fileOffset += done;

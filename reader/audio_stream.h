@@ -5,6 +5,7 @@
 #define ZU_READER_AUDIO_STREAM_H
 
 #include <atomic>
+#include <vector>
 
 #include "platform/platform.h"
 #include "reader/read_file.h"
@@ -83,6 +84,16 @@ private:
     // previous one needs no positioning (kNoCursor: position first).
     static constexpr uint64_t kNoCursor = ~0ull;
     uint64_t cursorAt_ = kNoCursor;
+    // Bytes read ahead of small reads: hosts ask a few kilobytes at a time,
+    // and one system call per request would cost more than the copy.
+    struct ReadAhead {
+        static constexpr size_t kBytes = 256 * 1024;
+        std::vector<uint8_t> bytes;
+        uint32_t fileIndex = 0;
+        uint64_t offset = 0;
+        size_t size = 0;  // 0: nothing held
+    };
+    ReadAhead ahead_;
     bool plainNative_ = false;
     uint64_t position_ = 0;
     uint64_t bytePosition_ = 0;

@@ -84,6 +84,7 @@ HRESULT WriteInstrument(CRiffInstrument& instrument, const WCHAR* path, IUnknown
     // describe the file, so nothing is written.
     if (pool.found && pool.cues.size() < instrument.WaveCount()) return ZU_E_CORRUPT;
     bool shortSource = false;
+    bool complete = true;
     {
         CRiffFile target;
         if (target.Open(path, RIFF_FORM_DLS, RIFF_OPEN_CREATE, false) && pool.found) {
@@ -132,7 +133,8 @@ HRESULT WriteInstrument(CRiffInstrument& instrument, const WCHAR* path, IUnknown
                 image.CopyChunk(target, FourCC("einf"), false);
             }
         }
-        target.Close();
+        // Gathered bytes reach the disk at the latest here; a failure means a short file.
+        if (!target.Close()) complete = false;
     }
     stream.Reset();
 
@@ -153,13 +155,14 @@ HRESULT WriteInstrument(CRiffInstrument& instrument, const WCHAR* path, IUnknown
                 patch.WriteRaw(bytes.data(), static_cast<uint32_t>(std::min<size_t>(bytes.size(), patch.CurrentSize())));
                 patch.AscendCurrent();
             }
-            patch.Close();
+            if (!patch.Close()) complete = false;
         }
     }
     const HRESULT meta = ZuFMMeta_openAndWriteMetaStreamEx(path, FALSE, feeder.sampleRate(), instrument.source(), 1, 1);
     // A source that ran short has left waves without their samples: the file
     // is finished, but the save did not succeed.
     if (SUCCEEDED(meta) && shortSource) return ZU_E_FILE_READ;
+    if (SUCCEEDED(meta) && !complete) return ZU_E_FILE_WRITE;
     return meta;
 }
 

@@ -97,6 +97,7 @@ HRESULT WriteSoundFont(CRiffInstrument& instrument, const WCHAR* path, IUnknown*
                                           instrument.headerSize() + instrument.wavePoolSize());
     report.Start();
     bool shortSource = false;
+    bool complete = true;
     {
         CRiffFile target;
         if (!target.Open(path, RIFF_FORM_SOUNDFONT, RIFF_OPEN_CREATE, false)) return result;
@@ -124,7 +125,8 @@ HRESULT WriteSoundFont(CRiffInstrument& instrument, const WCHAR* path, IUnknown*
             target.Write(instrument.header(), instrument.headerSize());
             report.Add(instrument.headerSize());
         }
-        target.Close();
+        // Gathered bytes reach the disk at the latest here; a failure means a short file.
+        if (!target.Close()) complete = false;
     }
     stream.Reset();
     if (report.HasSink()) result = report.last();
@@ -136,9 +138,10 @@ HRESULT WriteSoundFont(CRiffInstrument& instrument, const WCHAR* path, IUnknown*
             patch.AscendCurrent();
             patch.AscendCurrent();
         }
-        patch.Close();
+        if (!patch.Close()) complete = false;
     }
     if (SUCCEEDED(result) && shortSource) return ZU_E_FILE_READ;
+    if (SUCCEEDED(result) && !complete) return ZU_E_FILE_WRITE;
     return result;
 }
 

@@ -147,7 +147,7 @@ private:
     bool WriteZeros(uint32_t count);
     void AscendAll();
     // Gives an attached back-end back to its owner, closes any other.
-    void CloseBackEnd();
+    bool CloseBackEnd();  // false when written bytes did not all reach the file
     void ClearState();
     // Writes entry's data, read from the current position, as a new chunk of target.
     template <typename G>
@@ -195,10 +195,21 @@ void CRiffHandler<F>::ClearState() {
 }
 
 template <typename F>
-void CRiffHandler<F>::CloseBackEnd() {
-    if (attached_) file_.Detach();
-    else file_.Close();
+bool CRiffHandler<F>::CloseBackEnd() {
+    bool complete = true;
+    if constexpr (std::is_same_v<F, CDiskFile>) {
+        if (attached_) {
+            file_.Detach();
+            complete = !file_.WriteFailed();
+        } else {
+            complete = file_.Close();
+        }
+    } else {
+        if (attached_) file_.Detach();
+        else file_.Close();
+    }
     ClearState();
+    return complete;
 }
 
 template <typename F>
@@ -279,8 +290,8 @@ int CRiffHandler<F>::Close() {
     while (depth_ > 0 && inner) inner = AscendCurrent() != 0;
     // Inner failures are reported too, not only the form's.
     const bool form = !riffForm_ || Ascend(chunks_[0]);
-    CloseBackEnd();
-    return inner && form ? 1 : 0;
+    const bool complete = CloseBackEnd();
+    return inner && form && complete ? 1 : 0;
 }
 
 template <typename F>

@@ -14,6 +14,7 @@
 
 #include "kernel/byte_order.h"
 #include "platform/platform.h"
+#include "riff/disk_file.h"
 #include "riff/memory_stream.h"
 #include "riff/riff_handler.h"
 
@@ -639,6 +640,67 @@ TEST(RiffDisk, OpenModesMapToAccessAndSharing) {
     CRiffFile x;
     EXPECT_EQ(1, x.Open(w.c_str(), zu::RIFF_FORM_DLS, zu::RIFF_OPEN_READWRITE, false));
 }
+
+// Writes are gathered in memory before they reach the file: chunk sizes
+// patched behind gathered bytes, positions asked in between and writes larger
+// than the gathering all have to land exactly where an unbuffered file puts them.
+TEST(RiffDisk, GatheredWritesLandWhereTheyBelong) {
+    TempDir dir;
+    const fs::path p = dir.Path("gathered.dls");
+    std::mt19937 random(7);
+    std::vector<Bytes> chunks;
+    for (size_t size : {size_t{1}, size_t{4095}, size_t{300000}, size_t{3}, size_t{262143}, size_t{262145}, size_t{70000}}) {
+        Bytes b(size);
+        for (auto& x : b) x = static_cast<uint8_t>(random());
+        chunks.push_back(b);
+    }
+    {
+        CRiffFile h;
+        ASSERT_EQ(1, h.Open(Wide(p).c_str(), zu::RIFF_FORM_DLS, zu::RIFF_OPEN_CREATE, false));
+        uint32_t expected = 12;
+        for (const Bytes& b : chunks) {
+            ASSERT_EQ(1, h.CreateChunk(FourCC("dat ")));
+            // Odd sizes written in two pieces, so a piece boundary falls inside the gathering.
+            const uint32_t half = static_cast<uint32_t>(b.size() / 2);
+            ASSERT_EQ(1, h.Write(b.data(), half));
+            ASSERT_EQ(expected + 8 + half, h.Position());
+            ASSERT_EQ(1, h.Write(b.data() + half, static_cast<uint32_t>(b.size()) - half));
+            ASSERT_EQ(1, h.AscendCurrent());
+            expected += 8 + static_cast<uint32_t>(b.size() + (b.size() & 1));
+            ASSERT_EQ(expected, h.Position());
+        }
+        EXPECT_EQ(1, h.Close());
+    }
+    Bytes want;
+    for (const Bytes& b : chunks) {
+        const Bytes c = Chunk("dat ", b);
+        want.insert(want.end(), c.begin(), c.end());
+    }
+    const Bytes got = ReadFileBytes(p);
+    const Bytes riff = Cat({Str("RIFF"), U32(static_cast<uint32_t>(want.size() + 4)), Str("DLS "), want});
+    ASSERT_EQ(riff.size(), got.size());
+    EXPECT_TRUE(riff == got) << "gathered bytes landed in the wrong place";
+}
+
+#ifndef _WIN32
+// A device that refuses every byte: the write is gathered and "succeeds", so
+// the failure must come back when the file is closed, never be lost.
+TEST(RiffDisk, GatheredWriteFailureSurfacesAtClose) {
+    const WString full = Wide(fs::path("/dev/full"));
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    zu::CDiskFile d;
+    ASSERT_TRUE(d.Open(full.c_str(), zu::RIFF_OPEN_READWRITE));
+    const Bytes b(1000, 0x55);
+    EXPECT_EQ(1000u, d.Write(b.data(), 1000));
+    EXPECT_FALSE(d.Close()) << "a lost write was reported as a complete file";
+    EXPECT_TRUE(d.WriteFailed());
+    CRiffFile h;
+    ASSERT_EQ(1, h.Open(full.c_str(), zu::RIFF_FORM_DLS, zu::RIFF_OPEN_CREATE, false));
+    ASSERT_EQ(1, h.CreateChunk(FourCC("data")));
+    h.Write(b.data(), 1000);
+    EXPECT_EQ(0, h.Close());
+}
+#endif
 
 TEST(RiffDisk, AttachedHandleIsNeitherAscendedNorClosed) {
     TempDir dir;

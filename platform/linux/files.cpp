@@ -138,7 +138,9 @@ FileHandle FileOpen(const WCHAR* path, FileAccess access, FileShare share, FileD
     }
     // Truncate only once the share check has passed, so a refused create never
     // destroys a file that another open holds.
-    if (disposition == FileDisposition::CreateAlways && ::ftruncate(fd, 0) != 0) {
+    // An empty file is left alone: ext4 takes a truncation to zero for a
+    // replace-by-rewrite and flushes the whole new file on close.
+    if (disposition == FileDisposition::CreateAlways && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
         const int e = errno;
         FileClose(file);
         return fail(ErrorFromErrno(e));
