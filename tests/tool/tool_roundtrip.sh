@@ -37,6 +37,26 @@ if [ -f /usr/share/sounds/sf2/TimGM6mb.sf2 ]; then
   check
 fi
 
+# Every reporting command of the tool on the examples and a Debian SoundFont.
+"$tool" formats > /dev/null && "$tool" formats --json > /dev/null || fail "formats"
+everyone=("$examples/piano.dls" "$examples/strings.gig" "$examples/bells.sf2")
+[ -f /usr/share/sounds/sf2/TimGM6mb.sf2 ] && everyone+=(/usr/share/sounds/sf2/TimGM6mb.sf2)
+for f in "${everyone[@]}"; do
+  for c in identify info waves; do
+    "$tool" $c "$f" > /dev/null || fail "$c $f"
+    "$tool" $c --json "$f" | python3 -c 'import json, sys; json.load(sys.stdin)' || fail "$c --json $f is not JSON"
+  done
+  "$tool" extract --quiet "$f" --wave 0 -o "$work/w0.wav" || fail "extract --wave 0 $f"
+done
+check
+if [ -f /usr/share/sounds/sf2/TimGM6mb.sf2 ]; then
+  "$tool" export-waves --quiet /usr/share/sounds/sf2/TimGM6mb.sf2 "$work/tim_waves" || fail "export-waves TimGM6mb"
+  "$tool" import-waves --quiet /usr/share/sounds/sf2/TimGM6mb.sf2 "$work/tim_waves" -o "$work/tim_imp.sf2" || fail "import-waves TimGM6mb"
+  "$tool" convert --quiet /usr/share/sounds/sf2/TimGM6mb.sf2 "$work/tim_conv.sf2"
+  cmp -s "$work/tim_imp.sf2" "$work/tim_conv.sf2" || fail "TimGM6mb: unedited import-waves differs from convert"
+  check
+fi
+
 # A kind mismatch is refused before anything is written.
 if "$tool" convert --quiet "$examples/bells.sf2" "$work/bells.dls" 2> "$work/err"; then fail "sf2 into dls accepted"; fi
 grep -q "can only be saved as a SoundFont 2 file" "$work/err" || fail "no clear message for a kind mismatch"
