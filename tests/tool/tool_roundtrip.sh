@@ -6,6 +6,7 @@ set -euo pipefail
 tool=$1
 examples=$2
 libgig=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -155,6 +156,12 @@ if [ -n "$libgig" ] && [ -x "$libgig" ] && command -v dlsdump > /dev/null; then
     ! grep -qi exception "$work/dump_saved.txt" || fail "$dump: exception on the saved $kind file"
     $dump "$work/lg.$ext" > "$work/dump_orig.txt" 2>&1
     [ "$(grep -ci 'sample' "$work/dump_orig.txt")" = "$(grep -ci 'sample' "$work/dump_saved.txt")" ] || fail "$kind: $dump lists other samples"
+    # zuinstr lists what libgig's own dump lists, before and after the save.
+    for which in orig saved; do
+      src="$work/lg.$ext"; [ $which = saved ] && src="$work/lg_saved.$ext"
+      "$tool" info --json "$src" > "$work/info.json"
+      python3 "$here/dump_matches_info.py" "$work/dump_$which.txt" "$work/info.json" || fail "$kind ($which): info differs from $dump"
+    done
     check
   done
 fi
