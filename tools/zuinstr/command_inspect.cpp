@@ -96,8 +96,9 @@ int RunExtract(const Args& args) {
     }
     int wave = -1;
     if (args.Has("--wave")) {
+        const std::string text = args.Get("--wave");  // end points into it: it must outlive the check
         char* end = nullptr;
-        const long v = std::strtol(args.Get("--wave").c_str(), &end, 10);
+        const long v = std::strtol(text.c_str(), &end, 10);
         if (!end || *end || v < 0) {
             std::fprintf(stderr, "zuinstr extract: --wave takes a wave index\n");
             return kExitUsage;

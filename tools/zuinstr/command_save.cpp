@@ -76,13 +76,7 @@ int Save(const Args& args, const std::string& src, const std::string& dst, const
         meta->Release();
         if (FAILED(hr)) return session.Refused(dst, hr);
     }  // the source is closed before it may be replaced
-    std::string error;
-    if (!save.Commit(&error)) {
-        std::fprintf(stderr, "zuinstr: %s\n", error.c_str());
-        return kExitRefused;
-    }
-    if (!args.Has("--quiet")) std::fprintf(stderr, "saved %s\n", dst.c_str());
-    return kExitOk;
+    return CommitAndReport(save, dst, args.Has("--quiet"));
 }
 
 }  // namespace

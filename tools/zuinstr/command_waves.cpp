@@ -215,13 +215,7 @@ int RunImportWaves(const Args& args) {
         resized->Release();
         if (FAILED(hr)) return session.Refused(dst, hr);
     }  // the source is closed before it may be replaced
-    std::string error;
-    if (!save.Commit(&error)) {
-        std::fprintf(stderr, "zuinstr: %s\n", error.c_str());
-        return kExitRefused;
-    }
-    if (!quiet) std::fprintf(stderr, "saved %s\n", dst.c_str());
-    return kExitOk;
+    return CommitAndReport(save, dst, quiet);
 }
 
 }  // namespace zutool

@@ -108,6 +108,16 @@ bool SafeSave::Commit(std::string* error) {
     return true;
 }
 
+int CommitAndReport(SafeSave& save, const std::string& target, bool quiet) {
+    std::string error;
+    if (!save.Commit(&error)) {
+        std::fprintf(stderr, "zuinstr: %s\n", error.c_str());
+        return kExitRefused;
+    }
+    if (!quiet) std::fprintf(stderr, "saved %s\n", target.c_str());
+    return kExitOk;
+}
+
 int KindOfTarget(const std::string& path) {
     std::string ext = U8Path(path).extension().u8string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

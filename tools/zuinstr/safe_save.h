@@ -31,6 +31,9 @@ private:
 };
 
 // The format class a target file name asks for (by its extension), or -1.
+// Commits the save and tells the user where it went: the tool's exit code.
+int CommitAndReport(SafeSave& save, const std::string& target, bool quiet);
+
 int KindOfTarget(const std::string& path);
 const CLSID& ClassOfKind(int kind);
 int KindOfFormatName(const std::string& name);

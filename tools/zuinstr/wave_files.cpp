@@ -47,6 +47,7 @@ HRESULT CopyStreamToWav(IZuReadAudioStream* stream, const WAVEFORMATEX& format, 
 
 JoinedAudioStream::JoinedAudioStream(const Module& module, std::vector<WavAudioStream*> parts)
     : module_(module), parts_(std::move(parts)) {
+    UseRecordFiller(reinterpret_cast<SetStreamFormatInfoFn>(module.Symbol("ZuFio_SetStreamFormatInfo")));
     uint16_t channels = 1;
     uint32_t rate = 0;
     for (WavAudioStream* p : parts_) {
@@ -66,46 +67,6 @@ JoinedAudioStream::JoinedAudioStream(const Module& module, std::vector<WavAudioS
 
 JoinedAudioStream::~JoinedAudioStream() {
     for (WavAudioStream* p : parts_) p->Release();
-}
-
-HRESULT JoinedAudioStream::QueryInterface(const IID& iid, void** out) {
-    if (!out) return E_POINTER;
-    if (ZuGuidEqual(iid, IID_IZuReadAudioStream) || ZuGuidEqual(iid, IID_IZuReadStream) || ZuGuidEqual(iid, IID_ZuIUnknown)) {
-        AddRef();
-        *out = static_cast<IZuReadAudioStream*>(this);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
-}
-
-ULONG JoinedAudioStream::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
-HRESULT JoinedAudioStream::GetDuration(uint64_t* d) {
-    if (!d) return E_POINTER;
-    *d = format_.nSamplesPerSec ? static_cast<uint64_t>(static_cast<double>(frames_) / format_.nSamplesPerSec * 1e7) : 0;
-    return S_OK;
-}
-
-HRESULT JoinedAudioStream::GetFrameCount(uint64_t* frames) {
-    if (!frames) return E_POINTER;
-    *frames = frames_;
-    return S_OK;
-}
-
-HRESULT JoinedAudioStream::GetBlockAlign(ULONG* align) {
-    if (!align) return E_POINTER;
-    *align = format_.nBlockAlign;
-    return S_OK;
-}
-
-HRESULT JoinedAudioStream::GetFormatInfo(_ZUFILESTREAMFORMATINFOv2* record) {
-    using Fill = HRESULT (*)(_ZUFILESTREAMFORMATINFOv2*, const WAVEFORMATEX*, const void*, uint64_t);
-    auto fill = reinterpret_cast<Fill>(module_.Symbol("ZuFio_SetStreamFormatInfo"));
-    return fill ? fill(record, &format_, nullptr, frames_) : E_FAIL;
 }
 
 HRESULT JoinedAudioStream::ReadToToken(uint64_t start, const _zumemorytoken* token, ULONG frames, ULONG* read) {

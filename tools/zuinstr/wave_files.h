@@ -26,40 +26,17 @@ HRESULT CopyStreamToWav(IZuReadAudioStream* stream, const WAVEFORMATEX& format, 
 // Every WAV file of a folder joined end to end as one audio stream in 32-bit
 // float with the most channels any of them has; each file's samples are
 // converted by the module's own sample copy.
-class JoinedAudioStream final : public IZuReadAudioStream {
+class JoinedAudioStream final : public HostAudioStream {
 public:
     // Takes ownership of the streams (one reference each).
     JoinedAudioStream(const Module& module, std::vector<WavAudioStream*> parts);
-    ~JoinedAudioStream();
-    uint64_t PartFrames(size_t i) const { return parts_[i]->frames(); }
-
-    HRESULT ZU_STDCALL QueryInterface(const IID& iid, void** out) override;
-    ULONG ZU_STDCALL AddRef() override { return ++refs_; }
-    ULONG ZU_STDCALL Release() override;
-    HRESULT ZU_STDCALL GetFileClass(IZuReadFileClass**) override { return E_NOTIMPL; }
-    HRESULT ZU_STDCALL GetReadFile(IZuReadFile**) override { return E_NOTIMPL; }
-    HRESULT ZU_STDCALL ReservedStreamWord(ULONG* v) override { return v ? (*v = 0, S_OK) : S_OK; }
-    HRESULT ZU_STDCALL GetStreamIds(ULONG*, ULONG*, ULONG*) override { return S_OK; }
-    HRESULT ZU_STDCALL GetDuration(uint64_t* d) override;
-    HRESULT ZU_STDCALL ReservedStreamTime(uint64_t* v) override { return v ? (*v = 0, S_OK) : S_OK; }
-    HRESULT ZU_STDCALL SetOwnerThread(ULONG) override { return S_OK; }
-    HRESULT ZU_STDCALL WaitForIdle() override { return S_OK; }
-    HRESULT ZU_STDCALL GetFrameCount(uint64_t* frames) override;
-    HRESULT ZU_STDCALL GetBlockAlign(ULONG* align) override;
-    HRESULT ZU_STDCALL GetFormatInfo(_ZUFILESTREAMFORMATINFOv2* record) override;
-    HRESULT ZU_STDCALL GetNativeFormatInfo(_ZUFILESTREAMFORMATINFOv2* record) override { return GetFormatInfo(record); }
-    HRESULT ZU_STDCALL SetOutputFormat(_ZUFILESTREAMFORMATINFOv2*) override { return S_FALSE; }
+    ~JoinedAudioStream() override;
     HRESULT ZU_STDCALL ReadToToken(uint64_t start, const _zumemorytoken* token, ULONG frames, ULONG* read) override;
-    HRESULT ZU_STDCALL BeginDirectAccess(uint64_t*, uint64_t*, void**) override { return E_NOTIMPL; }
-    HRESULT ZU_STDCALL EndDirectAccess() override { return S_OK; }
 
 private:
     const Module& module_;
-    std::atomic<ULONG> refs_{1};
     std::vector<WavAudioStream*> parts_;
     std::vector<uint64_t> firstFrames_;
-    WAVEFORMATEX format_ = {};
-    uint64_t frames_ = 0;
     std::vector<uint8_t> raw_;
 };
 
