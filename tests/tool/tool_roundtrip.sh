@@ -55,6 +55,9 @@ if [ -f /usr/share/sounds/sf2/TimGM6mb.sf2 ]; then
   "$tool" import-waves --quiet /usr/share/sounds/sf2/TimGM6mb.sf2 "$work/tim_waves" -o "$work/tim_imp.sf2" || fail "import-waves TimGM6mb"
   "$tool" convert --quiet /usr/share/sounds/sf2/TimGM6mb.sf2 "$work/tim_conv.sf2"
   cmp -s "$work/tim_imp.sf2" "$work/tim_conv.sf2" || fail "TimGM6mb: unedited import-waves differs from convert"
+  "$tool" extract --quiet /usr/share/sounds/sf2/TimGM6mb.sf2 -o "$work/tim_pool.wav"
+  "$tool" replace --quiet /usr/share/sounds/sf2/TimGM6mb.sf2 --audio "$work/tim_pool.wav" -o "$work/tim_rep.sf2" || fail "replace TimGM6mb"
+  cmp -s "$work/tim_rep.sf2" "$work/tim_conv.sf2" || fail "TimGM6mb: replace with its own audio differs from convert"
   check
 fi
 
