@@ -252,6 +252,22 @@ TEST(WriteSoundFont, SampleHeadersMoveWithTheirData) {
     }
 }
 
+// Two headers pointing into the same sample data cannot both keep their data
+// in a rewritten "smpl": the save is refused before a file exists.
+TEST(WriteSoundFont, SharedSampleDataIsRefused) {
+    TempDir dir;
+    fixture::Sf2Desc desc = fixture::SmallSf2();
+    fixture::Sf2Sample alias;
+    alias.name = "Alias";
+    alias.explicitPosition = true;
+    alias.start = 2;
+    alias.end = 12;
+    desc.samples.push_back(alias);
+    WriteFileBytes(dir.File("shared.sf2"), fixture::BuildSf2(desc));
+    EXPECT_EQ(Save(2, dir.File("shared.sf2").u8string(), dir.File("out.sf2").u8string()), static_cast<HRESULT>(0x8004E00BL));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.sf2")));
+}
+
 TEST(WriteSoundFont, RealSoundFontRoundTrip) {
     const std::string path = "/usr/share/sounds/sf2/TimGM6mb.sf2";
     if (!std::ifstream(path).good()) GTEST_SKIP() << "timgm6mb-soundfont is not installed";
