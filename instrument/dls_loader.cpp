@@ -33,6 +33,15 @@ bool IsPoolChunk(const TopChunk& c, InstrumentKind kind) {
     return kind == kInstrumentGig && (c.id == FourCC("3crc") || c.id == FourCC("einf"));
 }
 
+// An extension file must start with its form: the handler would otherwise
+// search a file that has none 8 bytes at a time, seconds for a large one.
+bool StartsWithDlsForm(const WCHAR* path) {
+    CDiskFile file;
+    uint8_t head[12];
+    return file.Open(path, RIFF_OPEN_READ) && file.Read(head, 12) == 12 && LoadLE32(head) == FourCC("RIFF") &&
+           LoadLE32(head + 8) == FourCC("DLS ");
+}
+
 bool FileSizeOf(InstrumentRiffFile& file, uint64_t* size) { return platform::FileSize(file.File().GetHandle(), size); }
 
 // A size field as far as the file can hold it: the images made from a file
@@ -132,6 +141,7 @@ HRESULT CRiffInstrument::OpenDlsFileSet(bool withLayout) {
         files_.extensionNames.push_back(name);
         if (!IsSafeExtensionName(name)) return ZU_E_FILE_OPEN;
         const std::u16string path = folder + platform::AnsiToU16(name.data(), name.size());
+        if (!StartsWithDlsForm(reinterpret_cast<const WCHAR*>(path.c_str()))) return ZU_E_FILE_OPEN;
         auto ext = std::make_unique<InstrumentRiffFile>();
         if (!ext->Open(reinterpret_cast<const WCHAR*>(path.c_str()), RIFF_FORM_DLS, RIFF_OPEN_READ, false)) return ZU_E_FILE_OPEN;
         ext->Rewind();
