@@ -67,54 +67,15 @@ void CZuGenericStream::SerialiseHeader(uint8_t* out) const {
 }
 
 HRESULT CZuGenericStream::Read(void* buffer, ULONG count, ULONG* read) {
-    if (!buffer) return E_INVALIDARG;
-    if (!list_) return kMetaStreamOutOfRange;
-    if (count == 0) {
-        if (read) *read = 0;
-        return E_INVALIDARG;
-    }
-    if (cursor_.index < 0) header_.itemCount = static_cast<uint32_t>(RecordCount(list_));
-    uint8_t header[sizeof(GenericStreamHeader)];
-    SerialiseHeader(header);
-    uint32_t done = 0;
-    const HRESULT hr = MoveThroughRecords(
-        list_, header, sizeof header, cursor_, static_cast<uint8_t*>(buffer), count, &done,
+    return ReadRecordStream<sizeof(GenericStreamHeader)>(
+        list_, cursor_, header_.itemCount, [this](uint8_t* out) { SerialiseHeader(out); }, buffer, count, read,
         [this](const uint8_t* record, const uint8_t** bytes, uint32_t* n) { return Fetch(record, bytes, n); });
-    if (read) *read = done;
-    return hr;
 }
 
 HRESULT CZuGenericStream::Seek(int64_t move, DWORD origin, uint64_t* newPosition) {
-    if (!list_) return kMetaStreamOutOfRange;
-    switch (origin) {
-        case ZU_STREAM_SEEK_SET:
-            cursor_ = RecordCursor{};
-            lastItem_ = nullptr;
-            break;
-        case ZU_STREAM_SEEK_CUR: {
-            // Only the low 32 bits count. In the header the skip counts header
-            // bytes too, so that a relative seek always equals reading as many
-            // bytes.
-            const uint32_t distance = static_cast<uint32_t>(static_cast<uint64_t>(move));
-            if (cursor_.index < 0) header_.itemCount = static_cast<uint32_t>(RecordCount(list_));
-            uint8_t header[sizeof(GenericStreamHeader)] = {};
-            uint32_t skipped = 0;
-            MoveThroughRecords(
-                list_, header, sizeof header, cursor_, nullptr, distance, &skipped,
-                [this](const uint8_t* record, const uint8_t** bytes, uint32_t* n) { return Fetch(record, bytes, n); });
-            if (skipped < distance) return kMetaStreamOutOfRange;
-            break;
-        }
-        case ZU_STREAM_SEEK_END:
-            cursor_ = RecordCursor{};
-            cursor_.index = RecordCount(list_);
-            lastItem_ = nullptr;
-            break;
-        default:
-            break;
-    }
-    if (newPosition) *newPosition = cursor_.index < 0 ? 0u : static_cast<uint64_t>(cursor_.index);
-    return S_OK;
+    return SeekRecordStream<sizeof(GenericStreamHeader)>(
+        list_, cursor_, header_.itemCount, move, origin, newPosition, [this] { lastItem_ = nullptr; },
+        [this](const uint8_t* record, const uint8_t** bytes, uint32_t* n) { return Fetch(record, bytes, n); });
 }
 
 }  // namespace zu

@@ -34,58 +34,23 @@ ULONG CZuListStream::Release() {
 }
 
 HRESULT CZuListStream::Read(void* buffer, ULONG count, ULONG* read) {
-    if (!buffer) return E_INVALIDARG;
-    if (!list_) return kMetaStreamOutOfRange;
-    if (count == 0) {
-        if (read) *read = 0;
-        return E_INVALIDARG;
-    }
-    if (cursor_.index < 0) header_.itemCount = static_cast<uint32_t>(RecordCount(list_));
-    uint8_t header[sizeof(SummaryStreamHeader)];
-    StoreLE32(header, header_.headerSize);
-    StoreLE32(header + 4, header_.formatCode);
-    StoreLE32(header + 8, header_.itemCount);
-    uint32_t done = 0;
-    const HRESULT hr = MoveThroughRecords(
-        list_, header, sizeof header, cursor_, static_cast<uint8_t*>(buffer), count, &done,
-        [this](const uint8_t* item, const uint8_t** bytes, uint32_t* n) { return GetItemBytes(item, bytes, n); });
-    if (read) *read = done;
-    return hr;
+    auto serialise = [this](uint8_t* out) {
+        StoreLE32(out, header_.headerSize);
+        StoreLE32(out + 4, header_.formatCode);
+        StoreLE32(out + 8, header_.itemCount);
+    };
+    return ReadRecordStream<sizeof(SummaryStreamHeader)>(list_, cursor_, header_.itemCount, serialise, buffer, count, read,
+                                                         ItemBytes());
 }
 
 HRESULT CZuListStream::Seek(int64_t move, DWORD origin, uint64_t* newPosition) {
-    if (!list_) return kMetaStreamOutOfRange;
-    const uint8_t* unusedBytes = nullptr;
-    uint32_t unusedCount = 0;
-    switch (origin) {
-        case ZU_STREAM_SEEK_SET:
-            cursor_ = RecordCursor{};
-            GetItemBytes(nullptr, &unusedBytes, &unusedCount);
-            break;
-        case ZU_STREAM_SEEK_CUR: {
-            // Only the low 32 bits count. In the header the skip counts header
-            // bytes too, so that a relative seek always equals reading as many
-            // bytes.
-            const uint32_t distance = static_cast<uint32_t>(static_cast<uint64_t>(move));
-            if (cursor_.index < 0) header_.itemCount = static_cast<uint32_t>(RecordCount(list_));
-            uint8_t header[sizeof(SummaryStreamHeader)] = {};
-            uint32_t skipped = 0;
-            MoveThroughRecords(
-                list_, header, sizeof header, cursor_, nullptr, distance, &skipped,
-                [this](const uint8_t* item, const uint8_t** bytes, uint32_t* n) { return GetItemBytes(item, bytes, n); });
-            if (skipped < distance) return kMetaStreamOutOfRange;
-            break;
-        }
-        case ZU_STREAM_SEEK_END:
-            cursor_ = RecordCursor{};
-            cursor_.index = RecordCount(list_);
-            GetItemBytes(nullptr, &unusedBytes, &unusedCount);
-            break;
-        default:
-            break;
-    }
-    if (newPosition) *newPosition = cursor_.index < 0 ? 0u : static_cast<uint64_t>(cursor_.index);
-    return S_OK;
+    auto forget = [this] {
+        const uint8_t* unusedBytes = nullptr;
+        uint32_t unusedCount = 0;
+        GetItemBytes(nullptr, &unusedBytes, &unusedCount);
+    };
+    return SeekRecordStream<sizeof(SummaryStreamHeader)>(list_, cursor_, header_.itemCount, move, origin, newPosition,
+                                                         forget, ItemBytes());
 }
 
 HRESULT CZuListStream::Write(const void*, ULONG, ULONG*) { return E_NOTIMPL; }

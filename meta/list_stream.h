@@ -50,6 +50,10 @@ protected:
     explicit CZuListStream(tZULIST* list);
 
 private:
+    auto ItemBytes() {
+        return [this](const uint8_t* item, const uint8_t** bytes, uint32_t* n) { return GetItemBytes(item, bytes, n); };
+    }
+
     std::atomic<ULONG> refs_{0};
     tZULIST* list_;
     RecordCursor cursor_;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "zuinstr/zuinstr_list.h"
+#include "zuinstr/zuinstr_meta.h"
 
 namespace zu {
 
@@ -107,6 +108,64 @@ HRESULT MoveThroughRecords(const tZULIST* list, const uint8_t* header, uint32_t 
     }
     *done = moved;
     return hr;
+}
+
+// Read as every record stream answers it: the header `serialise` writes
+// (its item count taken from the list while the cursor is still in the
+// header), then the records; E_INVALIDARG for no buffer or a count of 0,
+// 0x800A0026 without a list.
+template <size_t HeaderSize, typename Serialise, typename Fetch>
+HRESULT ReadRecordStream(const tZULIST* list, RecordCursor& c, uint32_t& itemCount, Serialise&& serialise,
+                         void* buffer, ULONG count, ULONG* read, Fetch&& fetch) {
+    if (!buffer) return E_INVALIDARG;
+    if (!list) return kMetaStreamOutOfRange;
+    if (count == 0) {
+        if (read) *read = 0;
+        return E_INVALIDARG;
+    }
+    if (c.index < 0) itemCount = static_cast<uint32_t>(RecordCount(list));
+    uint8_t header[HeaderSize];
+    serialise(header);
+    uint32_t done = 0;
+    const HRESULT hr = MoveThroughRecords(list, header, HeaderSize, c, static_cast<uint8_t*>(buffer), count, &done, fetch);
+    if (read) *read = done;
+    return hr;
+}
+
+// Seek as every record stream answers it, reporting the record index (0 while
+// in the header), not a byte offset. `forget()` drops the record last handed
+// out when the cursor restarts or ends.
+template <size_t HeaderSize, typename Forget, typename Fetch>
+HRESULT SeekRecordStream(const tZULIST* list, RecordCursor& c, uint32_t& itemCount, int64_t move, DWORD origin,
+                         uint64_t* newPosition, Forget&& forget, Fetch&& fetch) {
+    if (!list) return kMetaStreamOutOfRange;
+    switch (origin) {
+        case ZU_STREAM_SEEK_SET:
+            c = RecordCursor{};
+            forget();
+            break;
+        case ZU_STREAM_SEEK_CUR: {
+            // Only the low 32 bits count. In the header the skip counts header
+            // bytes too, so that a relative seek always equals reading as many
+            // bytes.
+            const uint32_t distance = static_cast<uint32_t>(static_cast<uint64_t>(move));
+            if (c.index < 0) itemCount = static_cast<uint32_t>(RecordCount(list));
+            const uint8_t header[HeaderSize] = {};  // skipped, never copied
+            uint32_t skipped = 0;
+            MoveThroughRecords(list, header, HeaderSize, c, nullptr, distance, &skipped, fetch);
+            if (skipped < distance) return kMetaStreamOutOfRange;
+            break;
+        }
+        case ZU_STREAM_SEEK_END:
+            c = RecordCursor{};
+            c.index = RecordCount(list);
+            forget();
+            break;
+        default:
+            break;
+    }
+    if (newPosition) *newPosition = c.index < 0 ? 0u : static_cast<uint64_t>(c.index);
+    return S_OK;
 }
 
 }  // namespace zu
