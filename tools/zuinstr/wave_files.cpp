@@ -46,7 +46,7 @@ HRESULT CopyStreamToWav(IZuReadAudioStream* stream, const WAVEFORMATEX& format, 
 }
 
 JoinedAudioStream::JoinedAudioStream(const Module& module, std::vector<WavAudioStream*> parts)
-    : module_(module), parts_(std::move(parts)) {
+    : parts_(std::move(parts)) {
     UseRecordFiller(reinterpret_cast<SetStreamFormatInfoFn>(module.Symbol("ZuFio_SetStreamFormatInfo")));
     uint16_t channels = 1;
     uint32_t rate = 0;
@@ -63,6 +63,18 @@ JoinedAudioStream::JoinedAudioStream(const Module& module, std::vector<WavAudioS
     format_.wBitsPerSample = 32;
     format_.nBlockAlign = static_cast<uint16_t>(channels * 4);
     format_.nAvgBytesPerSec = rate * format_.nBlockAlign;
+    // The module's sample copy converts each file's samples into the joined
+    // format; the routines are looked up once, not on every read.
+    using InitFn = HRESULT (*)(_zuwaveformat*, uint32_t, const WAVEFORMATEX*);
+    using CopyFn = ZUCHANNELCOPYFUNC (*)(const WAVEFORMATEX*, const _zuwaveformat*);
+    auto init = reinterpret_cast<InitFn>(module.Symbol("ZuAudio_InitWaveFormat"));
+    auto getCopy = reinterpret_cast<CopyFn>(module.Symbol("ZuAudio_GetCopyChannelsFunction"));
+    mute_ = reinterpret_cast<MuteFn>(module.Symbol("ZuAudio_MuteChannel"));
+    for (WavAudioStream* p : parts_) {
+        _zuwaveformatmax record{};
+        const bool ok = init && getCopy && SUCCEEDED(init(&record.format, sizeof record, &p->format()));
+        copies_.push_back(ok ? getCopy(&format_, &record.format) : nullptr);
+    }
 }
 
 JoinedAudioStream::~JoinedAudioStream() {
@@ -88,25 +100,22 @@ HRESULT JoinedAudioStream::ReadToToken(uint64_t start, const _zumemorytoken* tok
     ULONG got = 0;
     HRESULT hr = p->ReadToToken(into, &local, static_cast<ULONG>(n), &got);
     if (FAILED(hr)) return hr;
-    // The module's sample copy converts the file's samples into the joined format.
-    using InitFn = HRESULT (*)(_zuwaveformat*, uint32_t, const WAVEFORMATEX*);
-    using CopyFn = ZUCHANNELCOPYFUNC (*)(const WAVEFORMATEX*, const _zuwaveformat*);
-    using MuteFn = HRESULT (*)(void*, ZUSAMPLETYPE, uint32_t, uint32_t, size_t);
-    auto init = reinterpret_cast<InitFn>(module_.Symbol("ZuAudio_InitWaveFormat"));
-    auto getCopy = reinterpret_cast<CopyFn>(module_.Symbol("ZuAudio_GetCopyChannelsFunction"));
-    auto mute = reinterpret_cast<MuteFn>(module_.Symbol("ZuAudio_MuteChannel"));
-    _zuwaveformatmax record{};
-    if (!init || !getCopy || !mute || FAILED(init(&record.format, sizeof record, &p->format()))) return E_FAIL;
-    ZUCHANNELCOPYFUNC copy = getCopy(&format_, &record.format);
-    if (!copy) return E_FAIL;
+    const ZUCHANNELCOPYFUNC copy = copies_[part];
+    if (!copy || !mute_) return E_FAIL;
     auto* out = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(token->baseAddress)) + token->offset;
     copy(out, format_.nChannels, 0, raw_.data(), p->format().nChannels, 0, got);
-    for (uint32_t ch = p->format().nChannels; ch < format_.nChannels; ++ch) mute(out, 32, format_.nChannels, ch, got);
+    for (uint32_t ch = p->format().nChannels; ch < format_.nChannels; ++ch) mute_(out, 32, format_.nChannels, ch, got);
     if (read) *read = got;
     return S_OK;
 }
 
 ResizedMetadata::ResizedMetadata(IZuReadMeta* source, std::vector<uint64_t> frames) : meta_(source), frames_(std::move(frames)) {
+    // The render asks for every wave, often more than once: first frames are summed once.
+    uint64_t first = 0;
+    for (uint64_t f : frames_) {
+        firstFrames_.push_back(first);
+        first += f;
+    }
     meta_->AddRef();
     meta_->QueryInterface(IID_IZuReadGenericMeta, reinterpret_cast<void**>(&generic_));
     meta_->QueryInterface(IID_IZuReadInstrumentMeta, reinterpret_cast<void**>(&inst_));
@@ -139,10 +148,8 @@ ULONG ResizedMetadata::Release() {
 HRESULT ResizedMetadata::GetWaveInfo(ULONG w, InstrumentWaveInfo* info) {
     const HRESULT hr = inst_->GetWaveInfo(w, info);
     if (info && w < frames_.size()) {
-        uint64_t first = 0;
-        for (ULONG k = 0; k < w; ++k) first += frames_[k];
         info->frameCount = frames_[w];
-        info->firstFrame = first;
+        info->firstFrame = firstFrames_[w];
     }
     return hr;
 }

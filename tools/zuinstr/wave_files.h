@@ -34,9 +34,11 @@ public:
     HRESULT ZU_STDCALL ReadToToken(uint64_t start, const _zumemorytoken* token, ULONG frames, ULONG* read) override;
 
 private:
-    const Module& module_;
+    using MuteFn = HRESULT (*)(void*, ZUSAMPLETYPE, uint32_t, uint32_t, size_t);
     std::vector<WavAudioStream*> parts_;
     std::vector<uint64_t> firstFrames_;
+    std::vector<ZUCHANNELCOPYFUNC> copies_;  // one per part, into the joined format
+    MuteFn mute_ = nullptr;
     std::vector<uint8_t> raw_;
 };
 
@@ -74,6 +76,7 @@ private:
     IZuReadGenericMeta* generic_ = nullptr;
     IZuReadInstrumentMeta* inst_ = nullptr;
     std::vector<uint64_t> frames_;
+    std::vector<uint64_t> firstFrames_;
 };
 
 }  // namespace zutool
