@@ -25,27 +25,8 @@ HRESULT CZuGenericStreamBase::QueryInterface(const IID& iid, void** out) {
     return S_OK;
 }
 
-ULONG CZuGenericStreamBase::AddRef() { return ++refs_; }
-
-ULONG CZuGenericStreamBase::Release() {
-    const ULONG left = --refs_;
-    // The base is the first and only base of the stream, so `this` is the
-    // allocator's block; the virtual destructor runs the rest.
-    if (left == 0) ZuDelete(this);
-    return left;
-}
-
 HRESULT CZuGenericStreamBase::Read(void*, ULONG, ULONG*) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::Write(const void*, ULONG, ULONG*) { return E_NOTIMPL; }
 HRESULT CZuGenericStreamBase::Seek(int64_t, DWORD, uint64_t*) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::SetSize(uint64_t) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::CopyTo(IStream*, uint64_t, uint64_t*, uint64_t*) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::Commit(DWORD) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::Revert() { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::LockRegion(uint64_t, uint64_t, DWORD) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::UnlockRegion(uint64_t, uint64_t, DWORD) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::Stat(void*, DWORD) { return E_NOTIMPL; }
-HRESULT CZuGenericStreamBase::Clone(IStream**) { return E_NOTIMPL; }
 
 HRESULT CZuGenericStream::Fetch(const uint8_t* record, const uint8_t** bytes, uint32_t* count) {
     if (record == lastItem_) return E_FAIL;
@@ -76,20 +57,6 @@ HRESULT CZuGenericStream::Seek(int64_t move, DWORD origin, uint64_t* newPosition
     return SeekRecordStream<sizeof(GenericStreamHeader)>(
         list_, cursor_, header_.itemCount, move, origin, newPosition, [this] { lastItem_ = nullptr; },
         [this](const uint8_t* record, const uint8_t** bytes, uint32_t* n) { return Fetch(record, bytes, n); });
-}
-
-}  // namespace zu
-
-namespace zu {
-
-CZuGenericStreamBase::~CZuGenericStreamBase() {
-    if (keepAlive_) keepAlive_->Release();
-}
-
-void CZuGenericStreamBase::KeepAlive(IUnknown* owner) {
-    if (owner) owner->AddRef();
-    if (keepAlive_) keepAlive_->Release();
-    keepAlive_ = owner;
 }
 
 HRESULT CreateGenericStream(tZULIST* records, const GUID& kind, IUnknown* keepAlive, IStream** out) {

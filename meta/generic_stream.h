@@ -5,50 +5,29 @@
 #ifndef ZU_META_GENERIC_STREAM_H
 #define ZU_META_GENERIC_STREAM_H
 
-#include <atomic>
 #include <cstdint>
 
 #include "meta/record_cursor.h"
+#include "meta/stream_base.h"
 #include "zuinstr/zuinstr_list.h"
 #include "zuinstr/zuinstr_meta.h"
 
 namespace zu {
 
-// The reference count, the header and every IStream slot but Read and Seek,
-// which answer E_NOTIMPL here and are the derived stream's own.
-class CZuGenericStreamBase : public IStream {
+// The generic stream header; Read and Seek answer E_NOTIMPL here and are the
+// derived stream's own.
+class CZuGenericStreamBase : public CZuReadOnlyStream {
 public:
     // IUnknown and IStream give the stream; any other identifier answers
     // E_NOINTERFACE and leaves `out` as it was.
     HRESULT ZU_STDCALL QueryInterface(const IID& iid, void** out) override;
-    ULONG ZU_STDCALL AddRef() override;
-    ULONG ZU_STDCALL Release() override;
     HRESULT ZU_STDCALL Read(void* buffer, ULONG count, ULONG* read) override;
-    HRESULT ZU_STDCALL Write(const void* buffer, ULONG count, ULONG* written) override;
     HRESULT ZU_STDCALL Seek(int64_t move, DWORD origin, uint64_t* newPosition) override;
-    HRESULT ZU_STDCALL SetSize(uint64_t size) override;
-    HRESULT ZU_STDCALL CopyTo(IStream* target, uint64_t count, uint64_t* read, uint64_t* written) override;
-    HRESULT ZU_STDCALL Commit(DWORD flags) override;
-    HRESULT ZU_STDCALL Revert() override;
-    HRESULT ZU_STDCALL LockRegion(uint64_t offset, uint64_t count, DWORD type) override;
-    HRESULT ZU_STDCALL UnlockRegion(uint64_t offset, uint64_t count, DWORD type) override;
-    HRESULT ZU_STDCALL Stat(void* statstg, DWORD flags) override;
-    HRESULT ZU_STDCALL Clone(IStream** out) override;
-
-    virtual ~CZuGenericStreamBase();
-    // Keeps the owner of the list alive as long as the stream lives.
-    void KeepAlive(IUnknown* owner);
-
-    ULONG RefCount() const { return refs_.load(); }
 
 protected:
     explicit CZuGenericStreamBase(const GUID& kind);
 
     GenericStreamHeader header_;
-
-private:
-    std::atomic<ULONG> refs_{0};
-    IUnknown* keepAlive_ = nullptr;
 };
 
 class CZuGenericStream final : public CZuGenericStreamBase {

@@ -23,16 +23,6 @@ HRESULT CZuListStream::QueryInterface(const IID& iid, void** out) {
     return E_NOINTERFACE;
 }
 
-ULONG CZuListStream::AddRef() { return ++refs_; }
-
-ULONG CZuListStream::Release() {
-    const ULONG left = --refs_;
-    // The stream is the first base of every derived stream, so `this` is the
-    // block the allocator handed out; the virtual destructor runs the rest.
-    if (left == 0) ZuDelete(this);
-    return left;
-}
-
 HRESULT CZuListStream::Read(void* buffer, ULONG count, ULONG* read) {
     auto serialise = [this](uint8_t* out) {
         StoreLE32(out, header_.headerSize);
@@ -53,15 +43,6 @@ HRESULT CZuListStream::Seek(int64_t move, DWORD origin, uint64_t* newPosition) {
                                                          forget, ItemBytes());
 }
 
-HRESULT CZuListStream::Write(const void*, ULONG, ULONG*) { return E_NOTIMPL; }
-HRESULT CZuListStream::SetSize(uint64_t) { return E_NOTIMPL; }
-HRESULT CZuListStream::CopyTo(IStream*, uint64_t, uint64_t*, uint64_t*) { return E_NOTIMPL; }
-HRESULT CZuListStream::Commit(DWORD) { return E_NOTIMPL; }
-HRESULT CZuListStream::Revert() { return E_NOTIMPL; }
-HRESULT CZuListStream::LockRegion(uint64_t, uint64_t, DWORD) { return E_NOTIMPL; }
-HRESULT CZuListStream::UnlockRegion(uint64_t, uint64_t, DWORD) { return E_NOTIMPL; }
-HRESULT CZuListStream::Stat(void*, DWORD) { return E_NOTIMPL; }
-HRESULT CZuListStream::Clone(IStream**) { return E_NOTIMPL; }
 
 HRESULT CZuSummaryStream::GetItemBytes(const void* item, const uint8_t** bytes, uint32_t* count) {
     if (!item) {
@@ -76,16 +57,6 @@ HRESULT CZuSummaryStream::GetItemBytes(const void* item, const uint8_t** bytes, 
     *bytes = head;
     *count = LoadLE32(head) + LoadLE32(head + 8);
     return S_OK;
-}
-
-CZuListStream::~CZuListStream() {
-    if (keepAlive_) keepAlive_->Release();
-}
-
-void CZuListStream::KeepAlive(IUnknown* owner) {
-    if (owner) owner->AddRef();
-    if (keepAlive_) keepAlive_->Release();
-    keepAlive_ = owner;
 }
 
 HRESULT CreateSummaryStream(tZULIST* items, IUnknown* keepAlive, IStream** out) {

@@ -6,10 +6,10 @@
 #ifndef ZU_META_LIST_STREAM_H
 #define ZU_META_LIST_STREAM_H
 
-#include <atomic>
 #include <cstdint>
 
 #include "meta/record_cursor.h"
+#include "meta/stream_base.h"
 #include "zuinstr/zuinstr_list.h"
 #include "zuinstr/zuinstr_meta.h"
 
@@ -18,33 +18,16 @@ namespace zu {
 // Only QueryInterface, AddRef, Release, Read and Seek do anything; every other
 // IStream operation answers E_NOTIMPL. Seek reports the record index (0 while
 // in the header), not a byte offset.
-class CZuListStream : public IStream {
+class CZuListStream : public CZuReadOnlyStream {
 public:
     HRESULT ZU_STDCALL QueryInterface(const IID& iid, void** out) override;
-    ULONG ZU_STDCALL AddRef() override;
-    ULONG ZU_STDCALL Release() override;
     HRESULT ZU_STDCALL Read(void* buffer, ULONG count, ULONG* read) override;
-    HRESULT ZU_STDCALL Write(const void* buffer, ULONG count, ULONG* written) override;
     HRESULT ZU_STDCALL Seek(int64_t move, DWORD origin, uint64_t* newPosition) override;
-    HRESULT ZU_STDCALL SetSize(uint64_t size) override;
-    HRESULT ZU_STDCALL CopyTo(IStream* target, uint64_t count, uint64_t* read, uint64_t* written) override;
-    HRESULT ZU_STDCALL Commit(DWORD flags) override;
-    HRESULT ZU_STDCALL Revert() override;
-    HRESULT ZU_STDCALL LockRegion(uint64_t offset, uint64_t count, DWORD type) override;
-    HRESULT ZU_STDCALL UnlockRegion(uint64_t offset, uint64_t count, DWORD type) override;
-    HRESULT ZU_STDCALL Stat(void* statstg, DWORD flags) override;
-    HRESULT ZU_STDCALL Clone(IStream** out) override;
-
-    virtual ~CZuListStream();
-    // Keeps the owner of the list alive as long as the stream lives.
-    void KeepAlive(IUnknown* owner);
 
     // The bytes `item` contributes. A null item forgets the record last handed
     // out. Asked again for the record just handed out, it answers E_FAIL: that
     // record is finished and the cursor moves to the next slot.
     virtual HRESULT GetItemBytes(const void* item, const uint8_t** bytes, uint32_t* count) = 0;
-
-    ULONG RefCount() const { return refs_.load(); }
 
 protected:
     explicit CZuListStream(tZULIST* list);
@@ -54,11 +37,9 @@ private:
         return [this](const uint8_t* item, const uint8_t** bytes, uint32_t* n) { return GetItemBytes(item, bytes, n); };
     }
 
-    std::atomic<ULONG> refs_{0};
     tZULIST* list_;
     RecordCursor cursor_;
     SummaryStreamHeader header_;
-    IUnknown* keepAlive_ = nullptr;
 };
 
 // The stream over a list of SummaryItem blocks (12-byte head, then the text):
