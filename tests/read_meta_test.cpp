@@ -85,6 +85,17 @@ TEST(ReadMeta, DlsInstrumentsRegionsAndBankMasks) {
     InstrumentInfo untouched{};
     EXPECT_EQ(m.im->GetInstrumentInfo(count + 5, &untouched), S_OK);
     EXPECT_EQ(untouched.regionCount, 0u);
+
+    // An "INAM" longer than the record's 260 units is cut to 259 and ended,
+    // never copied past the record.
+    DlsDesc longName = fixture::TwoWaveDls();
+    longName.instruments[0].name = std::string(300, 'N');
+    Meta l(0, WriteDls(dir, longName, "long.dls"));
+    ASSERT_NE(l.im, nullptr);
+    InstrumentInfo cut{};
+    ASSERT_EQ(l.im->GetInstrumentInfo(0, &cut), S_OK);
+    EXPECT_EQ(std::basic_string<WCHAR>(cut.name), Widen(std::string(259, 'N')));
+    EXPECT_EQ(cut.bankMsb, longName.instruments[0].bankMsb & 0x1F) << "the fields after the name are intact";
 }
 
 TEST(ReadMeta, InstrumentsMatchAnIndependentReaderInBothChunkOrders) {
